@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -27,8 +28,11 @@ void collect(void *, const unsigned char *bytes, std::size_t count) {
     heard.insert(heard.end(), bytes, bytes + count);
 }
 
+std::vector<std::string> written;
+
 std::string fixture_path(const std::string &name) {
-    return testing::TempDir() + "ulvo_audio_" + name;
+    written.push_back(scratch_path(name));
+    return written.back();
 }
 
 std::string write_tone(const std::string &name, const tone_spec &tone) {
@@ -50,6 +54,9 @@ class Audio : public testing::Test {
     void TearDown() override {
         headless_audio_set_sink(nullptr, nullptr);
         bass_free_all();
+        for (const std::string &path : written)
+            std::remove(path.c_str());
+        written.clear();
     }
 
     // Init, open, start and play as the show does.
