@@ -106,6 +106,11 @@ TEST_F(Audio, PositionCountsExactlyTheBytesPlayedAndStopsAtTheLength) {
     EXPECT_EQ(play_to_end(stream), 176400u);
     headless_audio_advance(50000);
     EXPECT_EQ(BASS_ChannelGetPosition(stream), 176400u);
+
+    // Played again after its end, it starts from 0 and lasts as long.
+    ASSERT_EQ(BASS_StreamPlay(stream, 1, 0), 1);
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), 0u);
+    EXPECT_EQ(play_to_end(stream), 176400u);
 }
 
 TEST_F(Audio, PositionStartsAtZeroWhenTheStreamPlays) {
