@@ -274,6 +274,55 @@ TEST_F(Audio, PartOfAFileOrMemoryPlaysLikeAFile) {
     }
 }
 
+struct damage_case {
+    const char *name;
+    std::vector<unsigned char> (*damage)(const std::vector<unsigned char> &mp3);
+    double least; // of the undamaged length
+    double most;
+};
+
+const damage_case damage_cases[] = {
+    // An ID3v2 tag (here 300 bytes) and the zero padding some taggers leave after it.
+    {"TaggedAndPadded",
+     [](const std::vector<unsigned char> &mp3) {
+         std::vector<unsigned char> out = {'I', 'D', '3', 3, 0, 0, 0, 0, 2, 34}; // 290 bytes follow
+         out.resize(300 + 500, 0);
+         out.insert(out.end(), mp3.begin(), mp3.end());
+         return out;
+     },
+     1.0, 1.0},
+    {"CutInTheMiddleOfAFrame",
+     [](const std::vector<unsigned char> &mp3) {
+         return std::vector<unsigned char>(mp3.begin(),
+                                           mp3.begin() + static_cast<long>(mp3.size() / 2 + 101));
+     },
+     0.4, 0.6},
+    {"GarbageInTheMiddle",
+     [](const std::vector<unsigned char> &mp3) {
+         std::vector<unsigned char> out = mp3;
+         std::fill(out.begin() + static_cast<long>(out.size() * 2 / 5),
+                   out.begin() + static_cast<long>(out.size() * 2 / 5 + 1500), 0x55);
+         return out;
+     },
+     0.8, 1.0},
+};
+
+TEST_F(Audio, TaggedOrDamagedFilesPlayWhatTheyHold) {
+    const std::vector<unsigned char> mp3 = encode_tone_mp3({44100, 2, 1000, 2.0});
+    ASSERT_EQ(BASS_Init(1, 44100, 256, nullptr, nullptr), 1);
+    ASSERT_EQ(BASS_Start(), 1);
+    for (const damage_case &c : damage_cases) {
+        const std::string path = fixture_path(std::string("damaged_") + c.name + ".mp3");
+        ASSERT_TRUE(write_file(path, c.damage(mp3)));
+        const HSTREAM stream = BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
+        ASSERT_NE(stream, 0u) << c.name;
+        ASSERT_EQ(BASS_StreamPlay(stream, 1, 0), 1);
+        const double length = static_cast<double>(play_to_end(stream));
+        EXPECT_GE(length, c.least * 352800) << c.name;
+        EXPECT_LE(length, c.most * 352800) << c.name;
+    }
+}
+
 TEST_F(Audio, StreamsPlayingTogetherAreMixed) {
     const std::string path = write_tone("mix.mp3", {44100, 2, 1000, 0.5});
     const HSTREAM one = play(path);
