@@ -1,4 +1,5 @@
 #include "platform/win32/decode.h"
+#include "platform/win32/block_cache.h"
 
 #include <SDL.h>
 #include <gif_lib.h>
@@ -7,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -19,15 +21,16 @@ bool allocate(decoded_picture *picture, int width, int height, bool with_mask) {
     if (!picture_size_allowed(width, height))
         return false;
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    picture->release();
+    // Decoders write every pixel; a picture with a mask may leave some out.
+    picture->pixels = static_cast<std::uint32_t *>(block_take(count * 4, with_mask));
+    if (!picture->pixels)
+        return false;
     try {
-        picture->pixels.assign(count, 0);
         if (with_mask)
             picture->opaque.assign(count, 0);
-        else
-            picture->opaque.clear();
     } catch (const std::bad_alloc &) {
-        picture->pixels = {};
-        picture->opaque = {};
+        picture->release();
         return false;
     }
     picture->width = width;
@@ -48,8 +51,8 @@ bool decode_jpeg(const unsigned char *bytes, std::size_t size, decoded_picture *
         return false;
     // Warnings count as failures too: a truncated or corrupted file is not a picture.
     return tjDecompress2(decompressor, bytes, size,
-                         reinterpret_cast<unsigned char *>(picture->pixels.data()), width, 0,
-                         height, TJPF_BGRX, 0) == 0;
+                         reinterpret_cast<unsigned char *>(picture->pixels), width, 0, height,
+                         TJPF_BGRX, 0) == 0;
 }
 
 struct gif_source {
@@ -227,6 +230,38 @@ bool decode_bmp(const unsigned char *bytes, std::size_t size, decoded_picture *p
 }
 
 } // namespace
+
+decoded_picture::decoded_picture(decoded_picture &&other) noexcept
+    : width(other.width), height(other.height), pixels(other.pixels),
+      opaque(std::move(other.opaque)) {
+    other.pixels = nullptr;
+    other.width = other.height = 0;
+}
+
+decoded_picture &decoded_picture::operator=(decoded_picture &&other) noexcept {
+    if (this != &other) {
+        release();
+        width = other.width;
+        height = other.height;
+        pixels = other.pixels;
+        opaque = std::move(other.opaque);
+        other.pixels = nullptr;
+        other.width = other.height = 0;
+    }
+    return *this;
+}
+
+decoded_picture::~decoded_picture() {
+    release();
+}
+
+void decoded_picture::release() {
+    if (pixels)
+        block_give(pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    pixels = nullptr;
+    width = height = 0;
+    opaque = {};
+}
 
 bool picture_size_allowed(std::int64_t width, std::int64_t height) {
     return width > 0 && height > 0 && width <= picture_max_side && height <= picture_max_side &&

@@ -9,8 +9,16 @@
 struct decoded_picture {
     int width = 0;
     int height = 0;
-    std::vector<std::uint32_t> pixels; // 0x00RRGGBB, top row first; the top byte is ignored
-    std::vector<std::uint8_t> opaque;  // 0 where the picture is transparent; empty: opaque
+    std::uint32_t *pixels = nullptr;  // 0x00RRGGBB, top row first; the top byte is ignored
+    std::vector<std::uint8_t> opaque; // 0 where the picture is transparent; empty: opaque
+
+    decoded_picture() = default;
+    decoded_picture(decoded_picture &&other) noexcept;
+    decoded_picture &operator=(decoded_picture &&other) noexcept;
+    decoded_picture(const decoded_picture &) = delete;
+    decoded_picture &operator=(const decoded_picture &) = delete;
+    ~decoded_picture();
+    void release();
 };
 
 // Larger pictures are refused before anything is allocated for them.

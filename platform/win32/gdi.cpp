@@ -1,4 +1,5 @@
 #include "platform/win32/gdi.h"
+#include "platform/win32/block_cache.h"
 #include "platform/win32/gdi_surface.h"
 #include "platform/win32/objects.h"
 #include "platform/win32/screen.h"
@@ -125,19 +126,19 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
     if (width > 0x7FFFFFFF / bytes_per_pixel)
         return nullptr;
     const int pitch = width * bytes_per_pixel;
-    auto *bits = static_cast<unsigned char *>(
-        std::calloc(static_cast<std::size_t>(pitch), static_cast<std::size_t>(height)));
+    const std::size_t bytes = static_cast<std::size_t>(pitch) * static_cast<std::size_t>(height);
+    auto *bits = static_cast<unsigned char *>(block_take(bytes, true));
     if (!bits)
         return nullptr;
     auto *b = new (std::nothrow) gdi_bitmap{width, height, depth, pitch, bits, nullptr};
     if (!b) {
-        std::free(bits);
+        block_give(bits, bytes);
         return nullptr;
     }
     try {
         bitmaps().insert(b);
     } catch (const std::bad_alloc &) {
-        std::free(bits);
+        block_give(bits, bytes);
         delete b;
         return nullptr;
     }
@@ -237,7 +238,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ object) {
     if (b->selected_into)
         return FALSE;
     bitmaps().erase(b);
-    std::free(b->bits);
+    block_give(b->bits, static_cast<std::size_t>(b->pitch) * static_cast<std::size_t>(b->height));
     delete b;
     return TRUE;
 }
@@ -273,8 +274,16 @@ void gdi_store_pixels(const gdi_surface &surface, int x, int y, const std::uint3
         }
         break;
     default: {
-        auto *dst = row + 4 * static_cast<std::size_t>(x);
-        for (int i = 0; i < count; ++i) {
+        // The fourth byte is stored zero, two pixels at a time.
+        unsigned char *dst = row + 4 * static_cast<std::size_t>(x);
+        int i = 0;
+        for (; i + 2 <= count; i += 2) {
+            std::uint64_t pair;
+            std::memcpy(&pair, pixels + i, 8);
+            pair &= 0x00FFFFFF00FFFFFFull;
+            std::memcpy(dst + 4 * i, &pair, 8);
+        }
+        if (i < count) {
             const std::uint32_t p = pixels[i] & 0x00FFFFFF;
             std::memcpy(dst + 4 * i, &p, 4);
         }

@@ -236,7 +236,7 @@ HRESULT STDMETHODCALLTYPE picture_object::Render(HDC dc, LONG x, LONG y, LONG cx
         if (row < 0 || row >= picture_.height)
             continue;
         const std::size_t base = static_cast<std::size_t>(row) * picture_.width;
-        const std::uint32_t *source = picture_.pixels.data() + base;
+        const std::uint32_t *source = picture_.pixels + base;
         if (contiguous && !masked) {
             gdi_store_pixels(surface, static_cast<int>(left), static_cast<int>(Y),
                              source + columns[0], count);
