@@ -31,6 +31,9 @@ done
 DISPLAY=:$(head -n 1 "$out/display")
 export DISPLAY
 export SDL_AUDIODRIVER=dummy
+# Under the sanitizers: what the system's libraries keep until exit is not ours.
+LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS
 
 failures=0
 pixel() {
