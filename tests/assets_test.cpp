@@ -89,8 +89,9 @@ TEST_F(Assets, DataFileRefusesWhatIsNotAWholeReadableFile) {
     // A name too long for the path: the truncated path exists and must not be opened instead.
     const std::string stem(250, 'a');
     ASSERT_TRUE(data.write(stem, {1, 2, 3}));
-    EXPECT_NE(load_data_file(stem.c_str()), nullptr) << "the stem itself opens";
-    free_data_file(load_data_file(stem.c_str()));
+    data_file *stem_file = load_data_file(stem.c_str());
+    EXPECT_NE(stem_file, nullptr) << "the stem itself opens";
+    free_data_file(stem_file);
     EXPECT_EQ(load_data_file((stem + "b").c_str()), nullptr);
 
     // A size beyond the 32-bit count (sparse, so it takes no room).

@@ -142,15 +142,15 @@ HGLOBAL WINAPI GlobalReAlloc(HGLOBAL memory, SIZE_T bytes, UINT flags) {
 }
 
 int WINAPI MulDiv(int number, int numerator, int denominator) {
-    if (denominator == 0)
-        return -1;
+    // Neither negation can overflow: the product of two ints fits in 63 bits.
     const std::int64_t product = static_cast<std::int64_t>(number) * numerator;
-    const bool negative = (product < 0) != (denominator < 0);
-    const std::uint64_t magnitude =
-        product < 0 ? 0 - static_cast<std::uint64_t>(product) : static_cast<std::uint64_t>(product);
-    const std::uint64_t divisor = denominator < 0
-                                      ? 0 - static_cast<std::uint64_t>(std::int64_t{denominator})
-                                      : static_cast<std::uint64_t>(denominator);
+    const std::int64_t divisor_signed = denominator;
+    const bool negative = (product < 0) != (divisor_signed < 0);
+    const auto magnitude = static_cast<std::uint64_t>(product < 0 ? -product : product);
+    const auto divisor =
+        static_cast<std::uint64_t>(divisor_signed < 0 ? -divisor_signed : divisor_signed);
+    if (divisor == 0)
+        return -1;
     const std::uint64_t quotient = (magnitude + divisor / 2) / divisor;
     if (quotient > (negative ? 0x80000000u : 0x7FFFFFFFu))
         return -1;
