@@ -1,4 +1,5 @@
 #include "platform/win32/kernel.h"
+#include "platform/win32/faults.h"
 #include "platform/win32/objects.h"
 
 #include <cstdint>
@@ -45,6 +46,10 @@ void WINAPI SetLastError(DWORD error) {
 }
 
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
+    if (win32_should_fail(win32_fault::global_alloc)) {
+        last_error = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
     const bool moveable = (flags & GMEM_MOVEABLE) != 0;
     auto *block = new (std::nothrow) global_block{nullptr, 0, 0, moveable};
     if (!block) {
@@ -77,7 +82,7 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
 
 LPVOID WINAPI GlobalLock(HGLOBAL memory) {
     global_block *block = find_block(memory);
-    if (!block || !block->data)
+    if (!block || !block->data || win32_should_fail(win32_fault::global_lock))
         return nullptr;
     if (block->moveable)
         ++block->locks;
