@@ -2,7 +2,8 @@
 # The display on the real SDL host: under an X server of its own, the probe shows its four
 # coloured quarters full screen and then in a window; screenshots of the X screen must show
 # them where they belong, and Escape must end the probe with exit code 0. In full screen,
-# the focus goes to another window and back, after which the probe must draw again.
+# the focus goes to another window and back, after which the probe must draw again; and a
+# message box shows over the full screen, captioned "Error", and OK answers it.
 # Usage: fb_real_window_test.sh PROBE OUTPUT_DIR
 set -eu
 probe=$1
@@ -151,6 +152,46 @@ expect "$f" 168 331 0000FF "resized window, blue quarter"
 expect "$f" 647 430 FFFFFF "resized window, client bottom right"
 expect "$f" 648 431 000000 "resized window, beyond the client area"
 stop_probe window 100 100
+
+# The message box of a fatal error, over the full screen.
+start_probe box
+# xwininfo finds it by its name; xdotool's search does not see SDL's box.
+i=0
+until xwininfo -name Error >"$out/box-window.txt" 2>/dev/null; do
+    i=$((i + 1))
+    if [ $i -gt 100 ]; then
+        echo "FAIL box: no window captioned Error"; cat "$out/probe-box.log"; exit 1
+    fi
+    sleep 0.1
+done
+sleep 0.5
+screenshot box
+xwininfo -name Error >"$out/box-window.txt"
+if ! grep -q "IsViewable" "$out/box-window.txt"; then
+    echo "FAIL box: the box is not shown"
+    failures=$((failures + 1))
+fi
+box=$(sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p' "$out/box-window.txt")
+# A point inside the box, near its top left corner, shows the box, not the frame.
+box_x=$(sed -n 's/.*Absolute upper-left X: *//p' "$out/box-window.txt")
+box_y=$(sed -n 's/.*Absolute upper-left Y: *//p' "$out/box-window.txt")
+got=$(pixel "$out/box.png" $((box_x + 3)) $((box_y + 3)))
+case $got in
+FF0000 | 00FF00 | 0000FF | FFFFFF | 000000)
+    echo "FAIL box: the box's pixel is $got, a colour of the frame beneath it"
+    failures=$((failures + 1))
+    ;;
+esac
+xdotool windowfocus "$box"
+xdotool key Return
+rc=0
+wait "$probe_pid" || rc=$?
+probe_pid=""
+if [ "$rc" -ne 0 ] || ! grep -qx "answer 1" "$out/probe-box.log"; then
+    echo "FAIL box: OK did not answer the box with IDOK (exit code $rc)"
+    cat "$out/probe-box.log"
+    failures=$((failures + 1))
+fi
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures checks failed; screenshots in $out"
