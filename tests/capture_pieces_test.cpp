@@ -39,35 +39,43 @@ TEST(FramePositions, FollowTheByteClockForEveryRate) {
     struct rate_case {
         int fps;
         std::int64_t n;
-        std::int64_t position; // floor(n * 176400 / fps)
+        std::int64_t position; // floor(n * 176400 / fps), on its sample frame
     };
     const rate_case cases[] = {
         {60, 1, 2940},
-        {60, 900, 2646000},
+        {60, 900, 2646000}, // the last title frame at 60 fps
         {60, 901, 2648940},
         {30, 1, 5880},
-        {24, 1, 7350},
         {25, 3, 21168},
         {50, 7, 24696},
         {7, 1, 25200},
-        {144, 1, 1225},
-        {1000, 3, 529},
-        {1000, 7, 1234},
         {1, 80, 14112000},
-        {59, 1, 2989},
-        {59, 2, 5979},
         {59, 59, 176400},
+        {24, 1, 7348}, // 7350 falls inside a sample frame
+        {24, 2, 14700},
+        {59, 1, 2988},
+        {59, 2, 5976},
+        {144, 1, 1224},
+        {1000, 3, 528},
+        {1000, 7, 1232},
         {1000, 21600000, 3810240000}, // six hours at the highest rate: no overflow
     };
     for (const rate_case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.fps << " fps, frame " << c.n);
         EXPECT_EQ(frame_position(c.n, c.fps), c.position);
+        EXPECT_EQ(c.position % 4, 0);
         EXPECT_EQ(frame_position(0, c.fps), 0);
         EXPECT_EQ(frame_position(c.fps, c.fps), bytes_per_second); // a second is a second
         // The frame on screen at a position is the last one composed at or before it.
         EXPECT_EQ(frame_at(c.position, c.fps), c.n);
+        EXPECT_EQ(frame_at(c.position + 3, c.fps), c.n);
         EXPECT_EQ(frame_at(frame_position(c.n + 1, c.fps) - 1, c.fps), c.n);
+        EXPECT_EQ(frame_at(frame_position(c.n + 1, c.fps), c.fps), c.n + 1);
     }
+    // Never two frames at one position, even at the highest rate.
+    for (int fps : {24, 59, 60, 144, 1000})
+        for (std::int64_t n = 0; n < 2000; ++n)
+            ASSERT_LT(frame_position(n, fps), frame_position(n + 1, fps)) << fps << " " << n;
 }
 
 TEST(FramePositions, CountCoversTheRecordingExactly) {

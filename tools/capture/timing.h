@@ -8,7 +8,9 @@
 constexpr std::int64_t bytes_per_second = 176400;
 constexpr std::int64_t bytes_per_sample_frame = 4; // one sample on each of two channels
 
-// The position at which frame n (from 0) is composed: floor(n * 176400 / fps).
+// The position at which frame n (from 0) is composed: floor(n * 176400 / fps), on the
+// whole sample frame it falls in, because an audio device plays and reports whole sample
+// frames (the same value wherever fps divides 44100, as 25, 30, 50 and 60 do).
 std::int64_t frame_position(std::int64_t n, int fps);
 
 // How many frames cover a recording of total_bytes: those whose position lies before its end.
