@@ -3,7 +3,8 @@
 // is first enlarged by nearest neighbour to the largest whole multiple of the source that
 // fits the target, then brought to the target size by linear interpolation. Whole-multiple
 // axes stay crisp; only the remaining fraction is smoothed. Integer arithmetic throughout,
-// so that the result is the same on every machine.
+// so that the result is the same on every machine: rows are mixed first, then columns,
+// each step rounded to the nearest level.
 
 #include <cstdint>
 #include <vector>
@@ -30,8 +31,11 @@ class sharp_scaler {
 
     int src_width_, src_height_, dst_width_, dst_height_;
     std::vector<tap> x_taps_, y_taps_;
-    // Every source row scaled across, per channel (R, G, B), in 256ths of a level.
-    std::vector<std::uint16_t> rows_;
+    bool x_nearest_;  // no target column mixes two source columns
+    bool x_identity_; // and each is the source column of the same index
+    int x_repeat_;    // or each source column is repeated this many times (0: neither)
+    // One target row before it is scaled across.
+    std::vector<std::uint32_t> row_;
 };
 
 // The size of the 4:3 picture at a given scale: scale * 320 wide, scale * 240 high.

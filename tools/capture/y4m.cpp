@@ -2,26 +2,22 @@
 
 namespace {
 
-// BT.601 limited range from its exact weights (Kr 0.299, Kb 0.114; 219 levels of luma and
-// 224 of chroma over 255 of colour), rounded once to the nearest level. `count` is the
-// number of pixels whose colours r, g, b sum, so a 2x2 block rounds its mean only once.
-std::int64_t rounded_div(std::int64_t num, std::int64_t den) {
-    const std::int64_t twice = 2 * num + den; // floor((num + den / 2) / den), any sign
-    return twice >= 0 ? twice / (2 * den) : -((-twice + 2 * den - 1) / (2 * den));
+// BT.601 limited range (Kr 0.299, Kb 0.114; 219 levels of luma and 224 of chroma over 255
+// of colour) in 16-bit fixed point. Each row of weights is rounded so that it sums exactly
+// as the real weights do: white gives 235, every grey a neutral 128. `shift` is 16 for one
+// pixel and 18 for the sum of a 2x2 block, whose mean is then rounded only once.
+constexpr int yr = 16829, yg = 33039, yb = 6416;
+constexpr int br = -9714, bg = -19071, bb = 28785;
+constexpr int rr = 28785, rg = -24104, rb = -4681;
+
+int y_of(int r, int g, int b, int shift) {
+    return (yr * r + yg * g + yb * b + (16 << shift) + (1 << (shift - 1))) >> shift;
 }
-int y_of(int r, int g, int b, int count) {
-    return 16 + static_cast<int>(rounded_div(219 * (299 * std::int64_t{r} + 587 * g + 114 * b),
-                                             255000 * std::int64_t{count}));
+int cb_of(int r, int g, int b, int shift) {
+    return (br * r + bg * g + bb * b + (128 << shift) + (1 << (shift - 1))) >> shift;
 }
-int cb_of(int r, int g, int b, int count) {
-    return 128 + static_cast<int>(rounded_div(
-                     224 * (-168736 * std::int64_t{r} - 331264 * std::int64_t{g} + 500000 * b),
-                     255000000 * std::int64_t{count}));
-}
-int cr_of(int r, int g, int b, int count) {
-    return 128 + static_cast<int>(rounded_div(
-                     224 * (500000 * std::int64_t{r} - 418688 * std::int64_t{g} - 81312 * b),
-                     255000000 * std::int64_t{count}));
+int cr_of(int r, int g, int b, int shift) {
+    return (rr * r + rg * g + rb * b + (128 << shift) + (1 << (shift - 1))) >> shift;
 }
 
 int red(std::uint32_t p) {
@@ -37,13 +33,13 @@ int blue(std::uint32_t p) {
 } // namespace
 
 std::uint8_t rgb_to_y(std::uint32_t p) {
-    return static_cast<std::uint8_t>(y_of(red(p), green(p), blue(p), 1));
+    return static_cast<std::uint8_t>(y_of(red(p), green(p), blue(p), 16));
 }
 std::uint8_t rgb_to_cb(std::uint32_t p) {
-    return static_cast<std::uint8_t>(cb_of(red(p), green(p), blue(p), 1));
+    return static_cast<std::uint8_t>(cb_of(red(p), green(p), blue(p), 16));
 }
 std::uint8_t rgb_to_cr(std::uint32_t p) {
-    return static_cast<std::uint8_t>(cr_of(red(p), green(p), blue(p), 1));
+    return static_cast<std::uint8_t>(cr_of(red(p), green(p), blue(p), 16));
 }
 
 y4m_writer::y4m_writer(std::FILE *file, int width, int height, int fps)
@@ -61,25 +57,25 @@ int y4m_writer::write_frame(const std::uint32_t *pixels) {
     std::uint8_t *luma = planes_.data();
     std::uint8_t *cb = luma + w * height_;
     std::uint8_t *cr = cb + w / 2 * (height_ / 2);
+    // Plain loops over whole rows, which the compiler turns into vector code.
+    const std::size_t pixels_count = w * height_;
+    for (std::size_t i = 0; i < pixels_count; ++i) {
+        const std::uint32_t p = pixels[i];
+        luma[i] = static_cast<std::uint8_t>(y_of(red(p), green(p), blue(p), 16));
+    }
     for (int y = 0; y < height_; y += 2) {
         const std::uint32_t *row0 = pixels + y * w;
         const std::uint32_t *row1 = row0 + w;
-        std::uint8_t *l0 = luma + y * w;
-        std::uint8_t *l1 = l0 + w;
         std::uint8_t *cbo = cb + y / 2 * (w / 2);
         std::uint8_t *cro = cr + y / 2 * (w / 2);
-        for (std::size_t x = 0; x < w; x += 2) {
-            const std::uint32_t p[4] = {row0[x], row0[x + 1], row1[x], row1[x + 1]};
-            l0[x] = rgb_to_y(p[0]);
-            l0[x + 1] = rgb_to_y(p[1]);
-            l1[x] = rgb_to_y(p[2]);
-            l1[x + 1] = rgb_to_y(p[3]);
-            // Chroma of the 2x2 block's mean colour.
-            const int r = red(p[0]) + red(p[1]) + red(p[2]) + red(p[3]);
-            const int g = green(p[0]) + green(p[1]) + green(p[2]) + green(p[3]);
-            const int b = blue(p[0]) + blue(p[1]) + blue(p[2]) + blue(p[3]);
-            cbo[x / 2] = static_cast<std::uint8_t>(cb_of(r, g, b, 4));
-            cro[x / 2] = static_cast<std::uint8_t>(cr_of(r, g, b, 4));
+        for (std::size_t x = 0; x < w / 2; ++x) {
+            const std::uint32_t a = row0[2 * x], b = row0[2 * x + 1];
+            const std::uint32_t c = row1[2 * x], d = row1[2 * x + 1];
+            const int r = red(a) + red(b) + red(c) + red(d);
+            const int g = green(a) + green(b) + green(c) + green(d);
+            const int bl = blue(a) + blue(b) + blue(c) + blue(d);
+            cbo[x] = static_cast<std::uint8_t>(cb_of(r, g, bl, 18));
+            cro[x] = static_cast<std::uint8_t>(cr_of(r, g, bl, 18));
         }
     }
     static const char tag[] = "FRAME\n";

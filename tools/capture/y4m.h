@@ -2,8 +2,8 @@
 // YUV4MPEG2 video: a text header, then each frame as "FRAME" and its planes. The colours
 // are BT.601 in limited range (Y 16..235, Cb and Cr 16..240), what players assume of
 // untagged video, sampled 4:2:0 with each chroma sample at the centre of its 2x2 pixels
-// ("C420jpeg"), the layout H.264 encoders take as it is. Exact integer arithmetic, so the
-// same frame always gives the same bytes.
+// ("C420jpeg"), the layout H.264 encoders take as it is. Integer arithmetic (16-bit fixed
+// point), so the same frame always gives the same bytes on every machine.
 
 #include <cstdint>
 #include <cstdio>
