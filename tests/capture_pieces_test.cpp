@@ -337,14 +337,39 @@ std::vector<std::uint32_t> pattern(int width, int height) {
 } // namespace
 
 TEST(SharpScaler, WholeMultiplesAreNearestNeighbour) {
-    // Scale 5 gives 1600x1200: 5 times across and 6 times down exactly, no smoothing.
+    // Targets that are whole multiples of 320x200 get no smoothing at all.
+    const std::vector<std::uint32_t> src = pattern(320, 200);
+    for (int k = 1; k <= 3; ++k) {
+        SCOPED_TRACE(testing::Message() << "times " << k);
+        const int w = 320 * k;
+        const int h = 200 * k;
+        sharp_scaler s(320, 200, w, h);
+        std::vector<std::uint32_t> dst(static_cast<std::size_t>(w) * h);
+        s.scale(src.data(), dst.data());
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(dst[static_cast<std::size_t>(y) * w + x],
+                          src[y / k * 320 + x / k] & 0xFFFFFF)
+                    << x << "," << y;
+    }
+}
+
+TEST(SharpScaler, OneMultipleForBothAxes) {
+    // At scale 5 (1600x1200) rows could be repeated 6 times, but the picture is enlarged 5
+    // times on both axes, as the full-screen display does, and the rows are then stretched
+    // from 1000 to 1200: some come out mixed, while columns stay exact.
     const std::vector<std::uint32_t> src = pattern(320, 200);
     sharp_scaler s(320, 200, scaled_width(5), scaled_height(5));
     std::vector<std::uint32_t> dst(1600 * 1200);
     s.scale(src.data(), dst.data());
-    for (int y = 0; y < 1200; ++y)
-        for (int x = 0; x < 1600; ++x)
-            ASSERT_EQ(dst[y * 1600 + x], src[y / 6 * 320 + x / 5] & 0xFFFFFF) << x << "," << y;
+    int mixed = 0;
+    for (int y = 0; y < 1200; ++y) {
+        for (int x = 0; x < 1600; x += 5)
+            for (int i = 1; i < 5; ++i)
+                ASSERT_EQ(dst[y * 1600 + x + i], dst[y * 1600 + x]);
+        mixed += dst[y * 1600] != (src[y * 1000 / 1200 / 5 * 320] & 0xFFFFFF);
+    }
+    EXPECT_GT(mixed, 0);
 }
 
 TEST(SharpScaler, OnlyTheFractionalStepIsSmoothed) {

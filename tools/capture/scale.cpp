@@ -4,9 +4,12 @@
 
 sharp_scaler::sharp_scaler(int src_width, int src_height, int dst_width, int dst_height)
     : src_width_(src_width), src_height_(src_height), dst_width_(dst_width),
-      dst_height_(dst_height), x_taps_(make_taps(src_width, dst_width)),
-      y_taps_(make_taps(src_height, dst_height)), x_nearest_(true),
-      x_identity_(src_width == dst_width), row_(src_width) {
+      dst_height_(dst_height),
+      x_taps_(make_taps(src_width, dst_width,
+                        whole_multiple(src_width, src_height, dst_width, dst_height))),
+      y_taps_(make_taps(src_height, dst_height,
+                        whole_multiple(src_width, src_height, dst_width, dst_height))),
+      x_nearest_(true), x_identity_(src_width == dst_width), row_(src_width) {
     for (int x = 0; x < dst_width; ++x) {
         x_nearest_ = x_nearest_ && x_taps_[x].weight == 0;
         x_identity_ = x_identity_ && x_taps_[x].weight == 0 && x_taps_[x].first == x;
@@ -18,8 +21,12 @@ sharp_scaler::sharp_scaler(int src_width, int src_height, int dst_width, int dst
             x_repeat_ = 0;
 }
 
-std::vector<sharp_scaler::tap> sharp_scaler::make_taps(int src_size, int dst_size) {
-    const std::int64_t multiple = std::max(1, dst_size / src_size);
+int sharp_scaler::whole_multiple(int src_width, int src_height, int dst_width, int dst_height) {
+    return std::max(1, std::min(dst_width / src_width, dst_height / src_height));
+}
+
+std::vector<sharp_scaler::tap> sharp_scaler::make_taps(int src_size, int dst_size,
+                                                       std::int64_t multiple) {
     const std::int64_t mid = multiple * src_size; // the size after the whole-multiple step
     std::vector<tap> taps(dst_size);
     for (int d = 0; d < dst_size; ++d) {

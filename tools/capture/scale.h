@@ -1,8 +1,8 @@
 #pragma once
-// Sharp scaling, as the full-screen host shows the 320x200 mode on a 4:3 screen: each axis
-// is first enlarged by nearest neighbour to the largest whole multiple of the source that
-// fits the target, then brought to the target size by linear interpolation. Whole-multiple
-// axes stay crisp; only the remaining fraction is smoothed. Integer arithmetic throughout,
+// Sharp scaling, as the full-screen host shows the 320x200 mode on a 4:3 screen: the
+// picture is first enlarged by nearest neighbour to the largest whole multiple of its size
+// that fits the target, then brought to the target size by linear interpolation. Pixels
+// stay crisp; only the remaining fraction is smoothed. Integer arithmetic throughout,
 // so that the result is the same on every machine: rows are mixed first, then columns,
 // each step rounded to the nearest level.
 
@@ -27,7 +27,8 @@ class sharp_scaler {
         int second;
         int weight;
     };
-    static std::vector<tap> make_taps(int src_size, int dst_size);
+    static int whole_multiple(int src_width, int src_height, int dst_width, int dst_height);
+    static std::vector<tap> make_taps(int src_size, int dst_size, std::int64_t multiple);
 
     int src_width_, src_height_, dst_width_, dst_height_;
     std::vector<tap> x_taps_, y_taps_;
