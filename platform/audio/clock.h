@@ -1,0 +1,42 @@
+#pragma once
+// The playback position of one stream, estimated from the output device's callbacks.
+// Pure arithmetic on the times and byte counts it is given, so every output (SDL, the
+// headless device, waveOut) can share it; the caller serialises access.
+//
+// A device callback at time T hands the device B bytes of the stream. Everything handed
+// before it has then been played, and the B bytes play from T at the nominal rate. So at
+// time t the position is (bytes handed before the last callback) + (t - T) x rate, in whole
+// sample frames, never more than all the bytes handed so far, and never less than it was
+// reported before: a callback that comes late holds the position at what was handed, one
+// that comes early makes it step forward, never back.
+#include <cstdint>
+
+class play_clock {
+  public:
+    static constexpr std::uint64_t bytes_per_second = 44100 * 2 * 2;
+    static constexpr std::uint64_t frame_bytes = 4;
+
+    // `ticks_per_second`: the unit of the times passed in (must be non-zero).
+    explicit play_clock(std::uint64_t ticks_per_second);
+
+    // Back to position 0 with nothing handed, as when a stream starts playing.
+    void restart();
+
+    // A device callback at `now` handed `bytes` bytes of the stream to the device (0 once
+    // the stream has ended, so the position settles at its length).
+    void handed(std::uint64_t now, std::uint64_t bytes);
+
+    // The position at `now`. Not const: it remembers what it reported, so that a clock
+    // read out of order (an earlier `now` after a later one) cannot make it go back.
+    std::uint64_t position(std::uint64_t now);
+
+    std::uint64_t handed_total() const { return total_; }
+
+  private:
+    std::uint64_t ticks_per_second_;
+    std::uint64_t played_ = 0; // handed before the last callback
+    std::uint64_t total_ = 0;  // handed in all
+    std::uint64_t callback_time_ = 0;
+    bool called_ = false;
+    std::uint64_t reported_ = 0;
+};

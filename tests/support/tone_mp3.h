@@ -1,0 +1,25 @@
+#pragma once
+// MP3 fixtures made at run time with LAME: a sine tone at a given rate and channel count.
+#include <string>
+#include <vector>
+
+struct tone_spec {
+    int rate;         // samples per second, a rate MP3 has (e.g. 44100, 48000, 32000, 22050)
+    int channels;     // 1 or 2
+    double frequency; // Hz
+    double seconds;
+    int kbps = 128;
+    bool info_tag = true; // the LAME tag that lets a decoder drop the encoder's delay and padding
+};
+
+// The encoded file's bytes; empty if LAME refuses the settings.
+std::vector<unsigned char> encode_tone_mp3(const tone_spec &tone);
+
+// The 16-bit samples the tone was made of (interleaved when stereo).
+std::vector<short> tone_samples(const tone_spec &tone);
+
+bool write_file(const std::string &path, const std::vector<unsigned char> &bytes);
+
+// A path in the temporary directory that no other process uses (tests of several
+// checkouts may run at once).
+std::string scratch_path(const std::string &name);
