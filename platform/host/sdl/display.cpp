@@ -76,8 +76,18 @@ int sdl_window_open(const char *title, int x, int y, int w, int h, int flags) {
         window_flags |= SDL_WINDOW_RESIZABLE;
     else
         window_flags |= SDL_WINDOW_BORDERLESS;
-    if (flags & host_window_covers_screen)
+    if (flags & host_window_covers_screen) {
         window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+        // Made as large as the desktop too, for a window system without a window manager
+        // to carry out the full-screen request.
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(0, &bounds) == 0) {
+            x = bounds.x;
+            y = bounds.y;
+            w = bounds.w;
+            h = bounds.h;
+        }
+    }
     SDL_Window *window = SDL_CreateWindow(title, x, y, w > 0 ? w : 1, h > 0 ? h : 1, window_flags);
     if (!window)
         return 0;
@@ -126,8 +136,18 @@ void sdl_window_client(int id, host_rect *client) {
 }
 
 void sdl_window_fullscreen(int id, int on) {
-    if (sdl_window *w = find(id))
-        SDL_SetWindowFullscreen(w->window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    sdl_window *w = find(id);
+    if (!w)
+        return;
+    bool is_on = (SDL_GetWindowFlags(w->window) & SDL_WINDOW_FULLSCREEN) != 0;
+    if (is_on == (on != 0))
+        return;
+    SDL_SetWindowFullscreen(w->window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    SDL_Rect bounds;
+    if (on && SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(w->window), &bounds) == 0) {
+        SDL_SetWindowPosition(w->window, bounds.x, bounds.y);
+        SDL_SetWindowSize(w->window, bounds.w, bounds.h);
+    }
 }
 
 Uint32 texture_format(int bits) {
