@@ -234,19 +234,19 @@ TEST_F(CaptureRun, SoundIsTheSoundtrackForTheSecondsAsked) {
 TEST_F(CaptureRun, FailuresSayWhatWentWrong) {
     struct failure_case {
         std::string args;
-        bool in_empty_dir; // no data/ there
         std::string env;
-        int status;
         const char *message;
+        int status;
+        bool in_empty_dir; // no data/ there
     };
     const failure_case cases[] = {
-        {"", true, "", 1, "cannot read the length of data/ulvo.mp3"},
+        {"", "", "cannot read the length of data/ulvo.mp3", 1, true},
         // The show's own fatal error, whose message box has no screen to go to.
-        {"--seconds 1 --output x.y4m", true, "", 1, "the show stopped: fuck off!"},
-        {"--frames 3", false, "", 2, "unknown argument --frames"},
-        {"--mp4 x.mp4 --seconds 1", false, "PATH=/nonexistent", 2, "--mp4 needs ffmpeg"},
-        {"--seconds 1 --output /nonexistent/x.y4m", false, "", 1, "cannot write /nonexistent"},
-        {"--seconds 1 --png /nonexistent/frames", false, "", 1, "cannot make the folder"},
+        {"--seconds 1 --output x.y4m", "", "the show stopped: fuck off!", 1, true},
+        {"--frames 3", "", "unknown argument --frames", 2, false},
+        {"--mp4 x.mp4 --seconds 1", "PATH=/nonexistent", "--mp4 needs ffmpeg", 2, false},
+        {"--seconds 1 --output /nonexistent/x.y4m", "", "cannot write /nonexistent", 1, false},
+        {"--seconds 1 --png /nonexistent/frames", "", "cannot make the folder", 1, false},
     };
     for (const failure_case &c : cases) {
         SCOPED_TRACE(c.args);

@@ -9,6 +9,8 @@
 #include "tools/capture/soundtrack.h"
 #include "tools/capture/timing.h"
 
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +91,10 @@ int main(int argc, char **argv) {
         if (total > seconds_to_bytes(max_seconds))
             total = seconds_to_bytes(max_seconds);
     }
+    // Each presented frame comes in freshly allocated buffers; keep the memory they leave
+    // for the next frame instead of handing it back to the system and faulting it in again.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     // A write to an ffmpeg that has stopped fails, and says so, rather than ending us.
     std::signal(SIGPIPE, SIG_IGN);
     if (!capture.open(options, total))
