@@ -165,14 +165,16 @@ int recorder::open(const capture_options &options, std::int64_t total_bytes) {
             return 0;
         }
         // BT.601 limited range, as the video is written, tagged so players read it so.
-        encoder_ = start_program(
-            {"ffmpeg",      "-hide_banner", "-loglevel",        "error",        "-nostats",
-             "-y",          "-f",           "yuv4mpegpipe",     "-i",           "pipe:0",
-             "-c:v",        "libx264",      "-preset",          "medium",       "-crf",
-             "18",          "-pix_fmt",     "yuv420p",          "-color_range", "tv",
-             "-colorspace", "smpte170m",    "-color_primaries", "smpte170m",    "-color_trc",
-             "smpte170m",   "-an",          video_part_},
-            fds[0]);
+        // clang-format off
+        encoder_ = start_program({"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-y",
+                                  "-f", "yuv4mpegpipe", "-i", "pipe:0",
+                                  "-c:v", "libx264", "-preset", "fast", "-crf", "18",
+                                  "-pix_fmt", "yuv420p", "-color_range", "tv",
+                                  "-colorspace", "smpte170m", "-color_primaries", "smpte170m",
+                                  "-color_trc", "smpte170m",
+                                  "-an", video_part_},
+                                 fds[0]);
+        // clang-format on
         close(fds[0]);
         if (encoder_ < 0) {
             close(fds[1]);
@@ -279,12 +281,15 @@ int recorder::finish() {
     if (failed_ || options_.mode != capture_mode::mp4)
         return !failed_;
 
-    const pid_t mux = start_program(
-        {"ffmpeg", "-hide_banner", "-loglevel", "error",      "-nostats",       "-y",
-         "-i",     video_part_,    "-i",        sound_part_,  "-map",           "0:v:0",
-         "-map",   "1:a:0",        "-c:v",      "copy",       "-c:a",           "aac",
-         "-b:a",   "192k",         "-movflags", "+faststart", options_.mp4_file},
-        -1);
+    // The video as it is; the sound encoded to AAC.
+    // clang-format off
+    const pid_t mux = start_program({"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-y",
+                                     "-i", video_part_, "-i", sound_part_,
+                                     "-map", "0:v:0", "-map", "1:a:0",
+                                     "-c:v", "copy", "-c:a", "aac", "-b:a", "192k",
+                                     "-movflags", "+faststart", options_.mp4_file},
+                                    -1);
+    // clang-format on
     const int muxed = mux >= 0 && wait_program(mux);
     std::remove(video_part_.c_str());
     std::remove(sound_part_.c_str());
