@@ -4,9 +4,11 @@
 #include "tools/capture/png_file.h"
 #include "tools/capture/progress.h"
 #include "tools/capture/scale.h"
+#include "tools/capture/soundtrack.h"
 #include "tools/capture/timing.h"
 #include "tools/capture/wav.h"
 #include "tools/capture/y4m.h"
+#include "tests/support/tone_mp3.h"
 
 #include <gtest/gtest.h>
 
@@ -199,6 +201,30 @@ TEST(CaptureOptions, DefaultsAndValues) {
     ASSERT_TRUE(parse_options(3, png, &o, &error));
     EXPECT_EQ(o.mode, capture_mode::png);
     EXPECT_EQ(o.png_dir, "frames");
+}
+
+TEST(Soundtrack, LengthIsCountedAsTheAudioLibraryDeliversIt) {
+    // At 44100 Hz stereo whatever the file: a mono file at half the rate has the same length.
+    struct length_case {
+        tone_spec tone;
+        std::int64_t bytes;
+    };
+    const length_case cases[] = {
+        {{44100, 2, 440, 3.0}, 3 * 176400},
+        {{22050, 1, 440, 2.0}, 2 * 176400},
+        {{48000, 2, 440, 1.5}, 264600},
+    };
+    const std::string path = scratch_path("capture_soundtrack.mp3");
+    for (const length_case &c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.tone.rate << " Hz, " << c.tone.channels << " channels");
+        ASSERT_TRUE(write_file(path, encode_tone_mp3(c.tone)));
+        EXPECT_EQ(soundtrack_bytes(path.c_str()), c.bytes);
+    }
+    ASSERT_TRUE(write_file(path, std::vector<unsigned char>(5000, 'x')));
+    EXPECT_EQ(soundtrack_bytes(path.c_str()), -1);
+    std::remove(path.c_str());
+    EXPECT_EQ(soundtrack_bytes("no-such-folder/ulvo.mp3"), -1);
 }
 
 TEST(CaptureOptions, SoundGoesBesideTheVideo) {
