@@ -3,6 +3,7 @@
 
 #include "tests/show_data.h"
 
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -27,6 +28,9 @@ constexpr int screen_width = 1280;
 constexpr int screen_height = 720;
 constexpr int picture_left = (screen_width - screen_height * 4 / 3) / 2; // 160
 constexpr int picture_width = screen_height * 4 / 3;                     // 960
+
+const std::string lsan_options =
+    "LSAN_OPTIONS=suppressions=" ULVO_LSAN_SUPPRESSIONS ":print_suppressions=0";
 
 pid_t spawn(const std::vector<std::string> &args, const std::vector<std::string> &env,
             const std::string &folder, int output_fd = -1) {
@@ -121,6 +125,8 @@ class UlvoWindow : public testing::Test {
     }
 
     void TearDown() override {
+        if (ulvo > 0)
+            wait_exit(ulvo, 0ms);
         if (server > 0) {
             kill(server, SIGTERM);
             wait_exit(server, 5000ms);
@@ -129,17 +135,21 @@ class UlvoWindow : public testing::Test {
     }
 
     std::vector<std::string> environment() const {
-        // Leak checking is for our own code, in the headless tests; the system's X and
-        // SDL libraries keep what they keep until the process ends.
-        return {"DISPLAY=" + display, "SDL_AUDIODRIVER=dummy", "ASAN_OPTIONS=detect_leaks=0"};
+        // Leaks that system libraries under SDL keep until the process ends are not ours.
+        return {"DISPLAY=" + display, "SDL_AUDIODRIVER=dummy", lsan_options};
     }
 
-    pid_t start_ulvo(int stderr_fd = -1) {
-        return spawn({ULVO_PROGRAM}, environment(), folder, stderr_fd);
+    pid_t ulvo = -1;
+
+    void start_ulvo() { ulvo = spawn({ULVO_PROGRAM}, environment(), folder); }
+    int wait_ulvo(std::chrono::milliseconds limit) {
+        const int code = wait_exit(ulvo, limit);
+        ulvo = -1;
+        return code;
     }
 
     int run(const std::string &command) {
-        return std::system(("DISPLAY=" + display + " " + command).c_str());
+        return std::system(("export DISPLAY=" + display + "; " + command).c_str());
     }
 
     screenshot take_screenshot(const std::string &name) {
@@ -147,9 +157,17 @@ class UlvoWindow : public testing::Test {
         EXPECT_EQ(run("xwd -root -silent | convert xwd:- -depth 8 ppm:'" + path + "'"), 0);
         screenshot shot;
         std::ifstream in(path, std::ios::binary);
-        std::string magic;
-        int maxval = 0;
-        in >> magic >> shot.width >> shot.height >> maxval;
+        // The header's fields, skipping comments (ImageMagick writes one).
+        auto field = [&in]() {
+            std::string token;
+            while (in >> token && token[0] == '#')
+                in.ignore(1 << 20, '\n');
+            return token;
+        };
+        const std::string magic = field();
+        shot.width = std::atoi(field().c_str());
+        shot.height = std::atoi(field().c_str());
+        field(); // maximum value: 255 at depth 8
         in.get();
         EXPECT_EQ(magic, "P6");
         shot.rgb.resize(static_cast<std::size_t>(shot.width) * shot.height * 3);
@@ -169,20 +187,85 @@ class UlvoWindow : public testing::Test {
         return picture_left + (x * picture_width + picture_width / 2) / 320;
     }
     static int screen_y(int y) { return (y * screen_height + screen_height / 2) / 200; }
+
+    // A copy of the default show where it is there, else show data of the test's own; with
+    // one numbered picture left out when `missing` is one.
+    void prepare_data(int missing) {
+        const std::string source = ULVO_SOURCE_DIR "/data";
+        if (access((source + "/ulvo.mp3").c_str(), R_OK) == 0) {
+            ASSERT_EQ(std::system(("cp -r '" + source + "' '" + folder + "/'").c_str()), 0);
+            if (missing >= 0) {
+                char name[16];
+                std::snprintf(name, sizeof name, "/data/%02i.jpg", missing);
+                ASSERT_EQ(std::remove((folder + name).c_str()), 0);
+            }
+        } else {
+            write_show_data(folder, {.music_seconds = 40, .missing_picture = missing});
+        }
+    }
+
+    // The title picture as the GIF holds it (its first image), 0x00RRGGBB; empty when it is
+    // not a 320x200 picture.
+    std::vector<std::uint32_t> read_title() const {
+        int error = 0;
+        GifFileType *gif = DGifOpenFileName((folder + "/data/ulvo.gif").c_str(), &error);
+        std::vector<std::uint32_t> pixels;
+        if (!gif)
+            return pixels;
+        if (DGifSlurp(gif) == GIF_OK && gif->ImageCount > 0) {
+            const SavedImage &image = gif->SavedImages[0];
+            const ColorMapObject *map =
+                image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : gif->SColorMap;
+            if (map && image.ImageDesc.Width == 320 && image.ImageDesc.Height == 200) {
+                for (int i = 0; i < 320 * 200; ++i) {
+                    const GifColorType c = map->Colors[image.RasterBits[i] % map->ColorCount];
+                    pixels.push_back(static_cast<std::uint32_t>(c.Red) << 16 | c.Green << 8 |
+                                     c.Blue);
+                }
+            }
+        }
+        DGifCloseFile(gif, &error);
+        return pixels;
+    }
+
+    // Of the picture's points whose neighbours have the same colour (where scaling cannot
+    // blur), the share that the screen shows in that colour where the 4:3 frame puts them.
+    static double title_match(const screenshot &shot, const std::vector<std::uint32_t> &picture) {
+        int flat = 0, matching = 0;
+        for (int y = 1; y < 199; y += 3)
+            for (int x = 1; x < 319; x += 3) {
+                const std::uint32_t c = picture[y * 320 + x];
+                if (picture[y * 320 + x - 1] != c || picture[y * 320 + x + 1] != c ||
+                    picture[(y - 1) * 320 + x] != c || picture[(y + 1) * 320 + x] != c)
+                    continue;
+                ++flat;
+                if (near(shot.at(screen_x(x), screen_y(y)), c, 12))
+                    ++matching;
+            }
+        return flat ? static_cast<double>(matching) / flat : 0;
+    }
+
+    // The share of the 4:3 frame's pixels that are not black.
+    static double lit_fraction(const screenshot &shot) {
+        int lit = 0, all = 0;
+        for (int y = 0; y < screen_height; y += 4)
+            for (int x = picture_left; x < picture_left + picture_width; x += 4, ++all)
+                lit += shot.at(x, y) != 0;
+        return static_cast<double>(lit) / all;
+    }
 };
 
 TEST_F(UlvoWindow, ShowsTitleThenFadesAndEndsOnEscape) {
-    write_show_data(folder, {.music_seconds = 40});
-    const pid_t ulvo = start_ulvo();
+    prepare_data(-1);
+    const std::vector<std::uint32_t> picture = read_title();
+    ASSERT_EQ(picture.size(), static_cast<std::size_t>(320 * 200));
+    start_ulvo();
 
     std::this_thread::sleep_for(4s);
     const screenshot title = take_screenshot("title");
     ASSERT_EQ(title.width, screen_width);
-    // The title's four quarters, 4:3, the full height, centred between black bars.
-    for (auto [x, y] : {std::pair{80, 50}, {240, 50}, {80, 150}, {240, 150}, {2, 2}, {317, 197}})
-        EXPECT_TRUE(near(title.at(screen_x(x), screen_y(y)), title_colour(x, y), 24))
-            << "title at " << x << "," << y << ": " << std::hex
-            << title.at(screen_x(x), screen_y(y));
+    // The title, 4:3, the full height, centred between black bars.
+    EXPECT_GT(title_match(title, picture), 0.95);
     for (int y : {0, screen_height / 2, screen_height - 1}) {
         EXPECT_EQ(title.at(0, y), 0u);
         EXPECT_EQ(title.at(picture_left - 2, y), 0u);
@@ -190,22 +273,21 @@ TEST_F(UlvoWindow, ShowsTitleThenFadesAndEndsOnEscape) {
         EXPECT_EQ(title.at(screen_width - 1, y), 0u);
     }
 
-    // From 15 s the frame fades towards the numbered pictures (red 250 in all of them),
-    // also in the title's green quarter, where the title had no red.
+    // After 20 s of music the frame has faded away from the title into the pictures.
     std::this_thread::sleep_for(18s);
     const screenshot fade = take_screenshot("fade");
     ASSERT_EQ(fade.width, screen_width);
-    const std::uint32_t was_green = fade.at(screen_x(240), screen_y(50));
-    EXPECT_GT(channel(was_green, 16), 120) << std::hex << was_green;
+    EXPECT_LT(title_match(fade, picture), 0.3);
+    EXPECT_GT(lit_fraction(fade), 0.5);
     EXPECT_EQ(fade.at(picture_left - 2, screen_height / 2), 0u);
 
     EXPECT_EQ(run("xdotool key Escape"), 0);
-    EXPECT_EQ(wait_exit(ulvo, 10000ms), 0);
+    EXPECT_EQ(wait_ulvo(10000ms), 0);
 }
 
 TEST_F(UlvoWindow, MissingPictureShowsTheBoxOverTheDisplayAndReturnEndsIt) {
-    write_show_data(folder, {.music_seconds = 2, .missing_picture = 5});
-    const pid_t ulvo = start_ulvo();
+    prepare_data(5);
+    start_ulvo();
 
     std::this_thread::sleep_for(4s);
     const screenshot box = take_screenshot("message");
@@ -230,9 +312,15 @@ TEST_F(UlvoWindow, MissingPictureShowsTheBoxOverTheDisplayAndReturnEndsIt) {
     int status = 0;
     ASSERT_EQ(waitpid(ulvo, &status, WNOHANG), 0) << "ended before the box was answered";
 
-    // Return answers the box's one button; then the program ends with code 1.
-    EXPECT_EQ(run("xdotool search --sync --name '^Error$' windowfocus --sync key Return"), 0);
-    EXPECT_EQ(wait_exit(ulvo, 10000ms), 1);
+    // Return answers the box's one button; then the program ends with code 1. Without a
+    // window manager the box does not take the focus itself: the viewer's click would, so
+    // the test gives it the focus, finding the box as the window under the pointer.
+    EXPECT_EQ(run("eval $(xdotool mousemove " + std::to_string((left + right) / 2) + " " +
+                  std::to_string((top + bottom) / 2) +
+                  " sleep 0.3 getmouselocation --shell) && xdotool windowfocus --sync $WINDOW "
+                  "key Return"),
+              0);
+    EXPECT_EQ(wait_ulvo(10000ms), 1);
 }
 
 // Without any display the box cannot be shown: the text goes to standard error instead.
@@ -244,7 +332,7 @@ TEST(UlvoNoDisplay, TextOnStandardErrorAndExitCodeOne) {
     const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_GE(fd, 0);
     const pid_t ulvo = spawn({"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", ULVO_PROGRAM},
-                             {"SDL_AUDIODRIVER=dummy", "ASAN_OPTIONS=detect_leaks=0"}, folder, fd);
+                             {"SDL_AUDIODRIVER=dummy", lsan_options}, folder, fd);
     close(fd);
     EXPECT_EQ(wait_exit(ulvo, 10000ms), 1);
     std::ifstream in(log);

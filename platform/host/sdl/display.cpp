@@ -28,7 +28,17 @@ std::vector<sdl_window *> windows;
 bool video_ready() {
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return true;
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return false;
+    // Where there is no display SDL falls back to a driver that shows nothing; that is no
+    // display to the viewer, unless it was asked for by name.
+    const char *driver = SDL_GetCurrentVideoDriver();
+    if (!SDL_getenv("SDL_VIDEODRIVER") && driver &&
+        (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    return true;
 }
 
 sdl_window *find(int id) {
