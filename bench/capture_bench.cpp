@@ -85,7 +85,7 @@ BENCHMARK(bm_video_frame)->Arg(1)->Arg(3);
 void bm_png_frame(benchmark::State &state) {
     const std::vector<std::uint32_t> src = noise_frame_data();
     for (auto _ : state) // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
-        if (!write_png("/dev/null", src.data(), width, height))
+        if (!write_png("/dev/null", src.data(), width, height, 1)) // as --png writes frames
             state.SkipWithError("write failed");
     real_time_counter(state);
 }

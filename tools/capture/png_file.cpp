@@ -10,7 +10,7 @@ namespace {
 
 // libpng reports errors by longjmp; these functions keep no object with a destructor
 // alive across the jump, so everything they own is released on both paths.
-int write_rows(std::FILE *file, const std::uint32_t *pixels, int width, int height,
+int write_rows(std::FILE *file, const std::uint32_t *pixels, int width, int height, int level,
                std::uint8_t *row) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png)
@@ -21,6 +21,7 @@ int write_rows(std::FILE *file, const std::uint32_t *pixels, int width, int heig
         return 0;
     }
     png_init_io(png, file);
+    png_set_compression_level(png, level);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -100,14 +101,14 @@ int read_rows(std::FILE *file, std::vector<std::uint32_t> *pixels, int *width, i
 
 } // namespace
 
-int write_png(const char *path, const std::uint32_t *pixels, int width, int height) {
+int write_png(const char *path, const std::uint32_t *pixels, int width, int height, int level) {
     std::FILE *file = std::fopen(path, "wb");
     if (!file) {
         std::fprintf(stderr, "ulvo-capture: cannot write %s: %s\n", path, std::strerror(errno));
         return 0;
     }
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
-    int ok = write_rows(file, pixels, width, height, row.data());
+    int ok = write_rows(file, pixels, width, height, level, row.data());
     ok = std::fclose(file) == 0 && ok;
     if (!ok)
         std::fprintf(stderr, "ulvo-capture: cannot write %s\n", path);
