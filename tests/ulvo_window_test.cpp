@@ -195,7 +195,7 @@ class UlvoWindow : public testing::Test {
         if (access((source + "/ulvo.mp3").c_str(), R_OK) == 0) {
             ASSERT_EQ(std::system(("cp -r '" + source + "' '" + folder + "/'").c_str()), 0);
             if (missing >= 0) {
-                char name[16];
+                char name[32];
                 std::snprintf(name, sizeof name, "/data/%02i.jpg", missing);
                 ASSERT_EQ(std::remove((folder + name).c_str()), 0);
             }
