@@ -58,8 +58,8 @@ HSTREAM start(const char *file) {
     return stream;
 }
 
-// Never decreasing, whole sample frames, and no step larger than the time it covers
-// (plus 20 ms) would explain.
+// Never decreasing, whole sample frames, and no step larger than catching up at twice the
+// rate over the time it covers (plus 10 ms) would explain.
 void check_steps(const std::vector<sample> &samples) {
     bool monotonic = true;
     bool aligned = true;
@@ -76,8 +76,11 @@ void check_steps(const std::vector<sample> &samples) {
             aligned = false;
         const double step = static_cast<double>(b.position - a.position);
         largest = std::max(largest, step / bytes_per_second);
-        if (step > (b.time - a.time + 0.02) * bytes_per_second)
+        if (step > (2 * (b.time - a.time) + 0.01) * bytes_per_second) {
+            std::printf("a step of %.1f ms of audio in %.1f ms\n", step / bytes_per_second * 1000,
+                        (b.time - a.time) * 1000);
             smooth = false;
+        }
     }
     std::printf("largest step: %.1f ms of audio over %zu reads\n", largest * 1000, samples.size());
     expect(monotonic, "the position never decreases");
@@ -104,7 +107,9 @@ int check_rate(const char *file, double seconds) {
         const sample &b = samples.back();
         const double rate = static_cast<double>(b.position - a.position) / (b.time - a.time);
         std::printf("rate: %.0f bytes/s over %.2f s\n", rate, b.time - a.time);
-        expect(rate > bytes_per_second * 0.98 && rate < bytes_per_second * 1.02,
+        // Never faster than real time; slower only by what a loaded machine's underruns
+        // hold it back (the position counts what was played).
+        expect(rate > bytes_per_second * 0.9 && rate < bytes_per_second * 1.03,
                "the position grows by 176400 bytes per second");
         const double lag =
             (b.time - samples[0].time) * bytes_per_second - static_cast<double>(b.position);

@@ -234,6 +234,9 @@ int BASS_Init(int device, std::uint32_t, std::uint32_t, void *, const void *) {
     l.played = 0;
     l.last_samples = 0;
     l.smooth = std::make_unique<device_clock>(static_cast<std::uint64_t>(l.frequency.QuadPart));
+    // Position 0 from now: a leap of the device's count before the first query is then
+    // caught up smoothly too.
+    l.smooth->position(now_ticks(), 0, 0, false);
     l.thread = CreateThread(nullptr, 0, feed_device, nullptr, 0, nullptr);
     if (!l.thread) {
         waveOutClose(out);
@@ -314,12 +317,15 @@ QWORD BASS_ChannelGetPosition(std::uint32_t handle) {
     QWORD position = static_cast<QWORD>(-1);
     if (s) {
         position = s->reported;
-        if (s->placed && l.device) {
+        if (l.device) {
+            // Read on every query, so that the catching up is measured between queries.
             const std::uint64_t played = device_played();
             const std::uint64_t device =
                 l.smooth->position(now_ticks(), played, l.given, l.running);
-            const std::uint64_t own = device > s->start_at ? device - s->start_at : 0;
-            position = std::max(s->reported, std::min(own, s->handed));
+            if (s->placed) {
+                const std::uint64_t own = device > s->start_at ? device - s->start_at : 0;
+                position = std::max(s->reported, std::min(own, s->handed));
+            }
         }
         s->reported = position;
     }

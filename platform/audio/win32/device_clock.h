@@ -16,7 +16,8 @@ class device_clock {
     explicit device_clock(std::uint64_t ticks_per_second) : ticks_per_second_(ticks_per_second) {}
 
     // At time `now` (in ticks) the device reports `played` bytes played of the `given`
-    // bytes it was handed; `running` is false while it is paused.
+    // bytes it was handed; `running` is false while it is paused. The first call sets
+    // where the catching up starts from.
     std::uint64_t position(std::uint64_t now, std::uint64_t played, std::uint64_t given,
                            bool running);
 
