@@ -1,8 +1,5 @@
-#include "platform/winapi.h"
-
-#include <cstdio>
+#include "show/show.h"
 
 int main() {
-    std::fputs("ulvo: the show is not built yet\n", stderr);
-    return 1;
+    return show_main();
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -32,7 +33,7 @@ TEST(SdlAudio, InitFailsCleanlyWhenNoDeviceCanBeOpened) {
 
 TEST(SdlAudio, PositionFollowsADevicePlayingInRealTime) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    const std::string path = testing::TempDir() + "ulvo_sdl_audio.mp3";
+    const std::string path = scratch_path("sdl_audio.mp3");
     ASSERT_TRUE(write_file(path, encode_tone_mp3({44100, 2, 1000, 0.5})));
     ASSERT_EQ(BASS_Init(1, 44100, 256, nullptr, nullptr), 1);
     const HSTREAM stream = BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
@@ -55,6 +56,7 @@ TEST(SdlAudio, PositionFollowsADevicePlayingInRealTime) {
     }
     EXPECT_EQ(last, 88200u);
     bass_free_all();
+    std::remove(path.c_str());
 }
 
 } // namespace

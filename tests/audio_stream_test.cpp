@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -27,8 +28,11 @@ void collect(void *, const unsigned char *bytes, std::size_t count) {
     heard.insert(heard.end(), bytes, bytes + count);
 }
 
+std::vector<std::string> written;
+
 std::string fixture_path(const std::string &name) {
-    return testing::TempDir() + "ulvo_audio_" + name;
+    written.push_back(scratch_path(name));
+    return written.back();
 }
 
 std::string write_tone(const std::string &name, const tone_spec &tone) {
@@ -50,6 +54,9 @@ class Audio : public testing::Test {
     void TearDown() override {
         headless_audio_set_sink(nullptr, nullptr);
         bass_free_all();
+        for (const std::string &path : written)
+            std::remove(path.c_str());
+        written.clear();
     }
 
     // Init, open, start and play as the show does.
@@ -99,6 +106,11 @@ TEST_F(Audio, PositionCountsExactlyTheBytesPlayedAndStopsAtTheLength) {
     EXPECT_EQ(play_to_end(stream), 176400u);
     headless_audio_advance(50000);
     EXPECT_EQ(BASS_ChannelGetPosition(stream), 176400u);
+
+    // Played again after its end, it starts from 0 and lasts as long.
+    ASSERT_EQ(BASS_StreamPlay(stream, 1, 0), 1);
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), 0u);
+    EXPECT_EQ(play_to_end(stream), 176400u);
 }
 
 TEST_F(Audio, PositionStartsAtZeroWhenTheStreamPlays) {
@@ -259,6 +271,55 @@ TEST_F(Audio, PartOfAFileOrMemoryPlaysLikeAFile) {
         ASSERT_NE(stream, 0u);
         ASSERT_EQ(BASS_StreamPlay(stream, 1, 0), 1);
         EXPECT_EQ(play_to_end(stream), 88200u) << stream;
+    }
+}
+
+struct damage_case {
+    const char *name;
+    std::vector<unsigned char> (*damage)(const std::vector<unsigned char> &mp3);
+    double least; // of the undamaged length
+    double most;
+};
+
+const damage_case damage_cases[] = {
+    // An ID3v2 tag (here 300 bytes) and the zero padding some taggers leave after it.
+    {"TaggedAndPadded",
+     [](const std::vector<unsigned char> &mp3) {
+         std::vector<unsigned char> out = {'I', 'D', '3', 3, 0, 0, 0, 0, 2, 34}; // 290 bytes follow
+         out.resize(300 + 500, 0);
+         out.insert(out.end(), mp3.begin(), mp3.end());
+         return out;
+     },
+     1.0, 1.0},
+    {"CutInTheMiddleOfAFrame",
+     [](const std::vector<unsigned char> &mp3) {
+         return std::vector<unsigned char>(mp3.begin(),
+                                           mp3.begin() + static_cast<long>(mp3.size() / 2 + 101));
+     },
+     0.4, 0.6},
+    {"GarbageInTheMiddle",
+     [](const std::vector<unsigned char> &mp3) {
+         std::vector<unsigned char> out = mp3;
+         std::fill(out.begin() + static_cast<long>(out.size() * 2 / 5),
+                   out.begin() + static_cast<long>(out.size() * 2 / 5 + 1500), 0x55);
+         return out;
+     },
+     0.8, 1.0},
+};
+
+TEST_F(Audio, TaggedOrDamagedFilesPlayWhatTheyHold) {
+    const std::vector<unsigned char> mp3 = encode_tone_mp3({44100, 2, 1000, 2.0});
+    ASSERT_EQ(BASS_Init(1, 44100, 256, nullptr, nullptr), 1);
+    ASSERT_EQ(BASS_Start(), 1);
+    for (const damage_case &c : damage_cases) {
+        const std::string path = fixture_path(std::string("damaged_") + c.name + ".mp3");
+        ASSERT_TRUE(write_file(path, c.damage(mp3)));
+        const HSTREAM stream = BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
+        ASSERT_NE(stream, 0u) << c.name;
+        ASSERT_EQ(BASS_StreamPlay(stream, 1, 0), 1);
+        const double length = static_cast<double>(play_to_end(stream));
+        EXPECT_GE(length, c.least * 352800) << c.name;
+        EXPECT_LE(length, c.most * 352800) << c.name;
     }
 }
 

@@ -199,6 +199,8 @@ int mp3_stream::open_decoder() {
     mpg123_param(decoder_, MPG123_ADD_FLAGS, MPG123_FORCE_STEREO | MPG123_QUIET | MPG123_GAPLESS,
                  0);
     mpg123_param(decoder_, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
+    // Past the start (checked above), skip damage of any length rather than give up.
+    mpg123_param(decoder_, MPG123_RESYNC_LIMIT, -1, 0);
     // Every rate at its own value: 44100 as it is, the others as float for the resampler.
     mpg123_format_none(decoder_);
     const long *rates = nullptr;
@@ -267,17 +269,26 @@ void mp3_stream::decode_more() {
     pending_start_ = pending_end_ = 0;
     std::size_t got = 0;
     int result = MPG123_OK;
-    // A call that delivers nothing without saying why is retried a few times, not taken
-    // for the end.
-    for (int attempt = 0; attempt < 16 && got == 0 && result == MPG123_OK; ++attempt)
+    // A damaged stretch makes libmpg123 report an error, and it resyncs on the next call;
+    // so a call that delivers nothing is repeated while the file is still being read.
+    std::uint64_t read_to = source_->pos;
+    for (int stalls = 0; stalls < 16;) {
         result = mpg123_read(decoder_, decoded_.data(), decoded_.size() * sizeof(float), &got);
+        if (got > 0 || result == MPG123_NEW_FORMAT || result == MPG123_DONE)
+            break;
+        if (source_->pos == read_to) {
+            ++stalls;
+        } else {
+            stalls = 0;
+            read_to = source_->pos;
+        }
+    }
     if (result == MPG123_NEW_FORMAT) {
         if (!start_format())
             ended_ = true;
         return;
     }
-    // A read error ends the stream where it happened, as the end of the file does.
-    if (result != MPG123_OK || got == 0)
+    if (result == MPG123_DONE || got == 0)
         ended_ = true;
     if (got == 0)
         return;

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <numbers>
+#include <unistd.h>
 
 std::vector<short> tone_samples(const tone_spec &tone) {
     const auto frames = static_cast<std::size_t>(tone.seconds * tone.rate);
@@ -71,6 +73,12 @@ bool write_file(const std::string &path, const std::vector<unsigned char> &bytes
     std::FILE *file = std::fopen(path.c_str(), "wb");
     if (!file)
         return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool ok =
+        bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return std::fclose(file) == 0 && ok;
+}
+
+std::string scratch_path(const std::string &name) {
+    const std::string file = "ulvo_" + std::to_string(getpid()) + "_" + name;
+    return (std::filesystem::temp_directory_path() / file).string();
 }

@@ -19,3 +19,7 @@ std::vector<unsigned char> encode_tone_mp3(const tone_spec &tone);
 std::vector<short> tone_samples(const tone_spec &tone);
 
 bool write_file(const std::string &path, const std::vector<unsigned char> &bytes);
+
+// A path in the temporary directory that no other process uses (tests of several
+// checkouts may run at once).
+std::string scratch_path(const std::string &name);

@@ -1,0 +1,48 @@
+// Opens the display on the real host and shows a known frame until Escape or a close:
+// red, green, blue and white quarters. Says "ready" once the frame is on the screen.
+// Usage: fb_window_probe full|window
+#include "fb/fb.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+int main(int argc, char **argv) {
+    if (argc != 2 || (std::strcmp(argv[1], "full") != 0 && std::strcmp(argv[1], "window") != 0)) {
+        std::fputs("usage: fb_window_probe full|window\n", stderr);
+        return 2;
+    }
+    const int width = 320, height = 200;
+    std::vector<std::uint32_t> frame(width * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t quarters[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+            frame[static_cast<std::size_t>(y * width + x)] =
+                quarters[(y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0)];
+        }
+    if (!fb_open("fb_window_probe", width, height, std::strcmp(argv[1], "full") == 0)) {
+        std::fputs("fb_window_probe: could not open the display\n", stderr);
+        return 1;
+    }
+    auto start = std::chrono::steady_clock::now();
+    bool told = false;
+    for (int frames = 0;; ++frames) {
+        fb_update(frame.data());
+        if (fb_pump())
+            break;
+        if (!told && frames == 10) {
+            std::puts("ready");
+            std::fflush(stdout);
+            told = true;
+        }
+        // Nobody came to end it: a failure, not a hang.
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(60)) {
+            fb_close();
+            return 3;
+        }
+    }
+    fb_close();
+    return 0;
+}
