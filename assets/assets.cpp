@@ -122,14 +122,22 @@ int load_image(const char *name, std::uint32_t **out_pixels, int *out_width, int
         return 0;
     }
 
+    // What the rest relies on is checked too: a picture that was not drawn or not read back
+    // is no picture, not uninitialised memory reported as one.
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HDC memory_dc = CreateCompatibleDC(screen);
-    SelectObject(memory_dc, bitmap);
-    picture->Render(memory_dc, 0, 0, width, height, 0, hm_height, hm_width, -hm_height, nullptr);
+    bool drawn = false;
+    if (bitmap && memory_dc) {
+        SelectObject(memory_dc, bitmap);
+        drawn = SUCCEEDED(picture->Render(memory_dc, 0, 0, width, height, 0, hm_height, hm_width,
+                                          -hm_height, nullptr));
+    }
     picture->Release();
 
-    auto *pixels = static_cast<std::uint32_t *>(
-        std::malloc(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4));
+    std::uint32_t *pixels = nullptr;
+    if (drawn)
+        pixels = static_cast<std::uint32_t *>(
+            std::malloc(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4));
     if (pixels) {
         BITMAPINFO info;
         std::memset(&info, 0, sizeof info);
@@ -139,10 +147,15 @@ int load_image(const char *name, std::uint32_t **out_pixels, int *out_width, int
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
-        GetDIBits(memory_dc, bitmap, 0, height, pixels, &info, DIB_RGB_COLORS);
+        if (GetDIBits(memory_dc, bitmap, 0, height, pixels, &info, DIB_RGB_COLORS) != height) {
+            std::free(pixels);
+            pixels = nullptr;
+        }
     }
-    DeleteDC(memory_dc);
-    DeleteObject(bitmap);
+    if (memory_dc)
+        DeleteDC(memory_dc);
+    if (bitmap)
+        DeleteObject(bitmap);
     ReleaseDC(nullptr, screen);
     if (!pixels)
         return 0;

@@ -54,11 +54,10 @@ bytes gif_file() {
     return make_gif(spec);
 }
 
-data_folder *folder = nullptr;
 bytes jpeg, gif;
 
 void load(benchmark::State &state, const char *name) {
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         std::uint32_t *pixels = nullptr;
         if (!load_image(name, &pixels, nullptr, nullptr))
             state.SkipWithError("load_image failed");
@@ -77,7 +76,7 @@ void BM_load_image_gif(benchmark::State &state) {
 void BM_turbojpeg_alone(benchmark::State &state) {
     tjhandle decompressor = tjInitDecompress();
     std::vector<std::uint32_t> pixels(64000);
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         int w = 0, h = 0, sub = 0, cs = 0;
         tjDecompressHeader3(decompressor, jpeg.data(), jpeg.size(), &w, &h, &sub, &cs);
         tjDecompress2(decompressor, jpeg.data(), jpeg.size(),
@@ -100,7 +99,7 @@ int read_memory(GifFileType *g, GifByteType *out, int n) {
 }
 
 void BM_giflib_alone(benchmark::State &state) {
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         memory_source source = {&gif, 0};
         int error = 0;
         GifFileType *g = DGifOpen(&source, read_memory, &error);
@@ -129,7 +128,6 @@ class ratio_reporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char **argv) {
     data_folder data;
-    folder = &data;
     jpeg = jpeg_file();
     gif = gif_file();
     if (!data.write("bench.jpg", jpeg) || !data.write("bench.gif", gif))

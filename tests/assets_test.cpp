@@ -1,6 +1,7 @@
 // Data files and pictures, through the whole Windows picture path of the platform layer.
 #include "assets/assets.h"
 #include "platform/host/headless/headless.h"
+#include "platform/win32/faults.h"
 #include "platform/win32/objects.h"
 #include "platform/win32/screen.h"
 #include "tests/picture_files.h"
@@ -89,8 +90,9 @@ TEST_F(Assets, DataFileRefusesWhatIsNotAWholeReadableFile) {
     // A name too long for the path: the truncated path exists and must not be opened instead.
     const std::string stem(250, 'a');
     ASSERT_TRUE(data.write(stem, {1, 2, 3}));
-    EXPECT_NE(load_data_file(stem.c_str()), nullptr) << "the stem itself opens";
-    free_data_file(load_data_file(stem.c_str()));
+    data_file *stem_file = load_data_file(stem.c_str());
+    EXPECT_NE(stem_file, nullptr) << "the stem itself opens";
+    free_data_file(stem_file);
     EXPECT_EQ(load_data_file((stem + "b").c_str()), nullptr);
 
     // A size beyond the 32-bit count (sparse, so it takes no room).
@@ -222,6 +224,29 @@ TEST_F(Assets, PicturesBeyondTheSizeLimitGiveNone) {
     EXPECT_EQ(r.width, 16384);
     EXPECT_EQ(r.height, 1);
     std::free(r.pixels);
+}
+
+TEST_F(Assets, EachPlatformFailureGivesNoPictureAndReleasesTheRest) {
+    ASSERT_TRUE(data.write(
+        "ok.gif", make_gif({4, 2, {0x000000, 0x102030}, {{0, 0, 4, 2, bytes(8, 1), false, -1}}})));
+    const struct {
+        const char *what;
+        win32_fault fault;
+    } cases[] = {
+        {"global memory", win32_fault::global_alloc}, {"its lock", win32_fault::global_lock},
+        {"the stream", win32_fault::create_stream},   {"the picture", win32_fault::load_picture},
+        {"the bitmap", win32_fault::create_bitmap},   {"the memory DC", win32_fault::create_dc},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        win32_fail_next(c.fault);
+        expect_no_picture(load("ok.gif"));
+        EXPECT_FALSE(win32_should_fail(c.fault)) << "the failure was not reached";
+        EXPECT_TRUE(win32_live_object_counts() == before);
+    }
+    result r = load("ok.gif");
+    ASSERT_EQ(r.ok, 1);
+    EXPECT_EQ(take(r), std::vector<std::uint32_t>(8, 0x102030));
 }
 
 TEST_F(Assets, JpegMatchesTurboJpegsOwnDecode) {

@@ -200,7 +200,8 @@ class data_folder {
         std::FILE *f = std::fopen(path(name).c_str(), "wb");
         if (!f)
             return false;
-        const bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+        const bool ok =
+            content.empty() || std::fwrite(content.data(), 1, content.size(), f) == content.size();
         return std::fclose(f) == 0 && ok;
     }
 

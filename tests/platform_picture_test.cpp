@@ -167,14 +167,14 @@ TEST(OleLoadPicture, GivesAPictureOnlyForTheWholeFileAndItsInterface) {
 
 // A bitmap selected into a memory DC, read back as 32-bit rows.
 struct canvas {
-    HDC screen, dc;
+    HDC screen;
+    HDC dc;
     HBITMAP bitmap;
     int width, height;
 
-    canvas(int w, int h) : width(w), height(h) {
-        screen = GetDC(nullptr);
-        bitmap = CreateCompatibleBitmap(screen, w, h);
-        dc = CreateCompatibleDC(screen);
+    canvas(int w, int h)
+        : screen(GetDC(nullptr)), dc(CreateCompatibleDC(screen)),
+          bitmap(CreateCompatibleBitmap(screen, w, h)), width(w), height(h) {
         SelectObject(dc, bitmap);
     }
     ~canvas() {

@@ -1,5 +1,6 @@
 #include "platform/win32/gdi.h"
 #include "platform/win32/block_cache.h"
+#include "platform/win32/faults.h"
 #include "platform/win32/gdi_surface.h"
 #include "platform/win32/objects.h"
 #include "platform/win32/screen.h"
@@ -119,7 +120,8 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
     gdi_dc *d = find_dc(dc);
     // A memory DC would give bitmaps of its selected bitmap's format; only the screen's
     // format is emulated.
-    if (!d || !d->screen || width <= 0 || height <= 0)
+    if (!d || !d->screen || width <= 0 || height <= 0 ||
+        win32_should_fail(win32_fault::create_bitmap))
         return nullptr;
     const int depth = bitmap_depth(screen_current_mode().bits);
     const int bytes_per_pixel = depth >= 24 ? 4 : 2;
@@ -146,7 +148,7 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
 }
 
 HDC WINAPI CreateCompatibleDC(HDC dc) {
-    if (dc && !find_dc(dc))
+    if ((dc && !find_dc(dc)) || win32_should_fail(win32_fault::create_dc))
         return nullptr;
     return new_dc(false);
 }

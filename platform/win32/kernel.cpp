@@ -1,4 +1,5 @@
 #include "platform/win32/kernel.h"
+#include "platform/win32/faults.h"
 #include "platform/win32/objects.h"
 
 #include <cstdint>
@@ -45,6 +46,10 @@ void WINAPI SetLastError(DWORD error) {
 }
 
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
+    if (win32_should_fail(win32_fault::global_alloc)) {
+        last_error = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
     const bool moveable = (flags & GMEM_MOVEABLE) != 0;
     auto *block = new (std::nothrow) global_block{nullptr, 0, 0, moveable};
     if (!block) {
@@ -77,7 +82,7 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
 
 LPVOID WINAPI GlobalLock(HGLOBAL memory) {
     global_block *block = find_block(memory);
-    if (!block || !block->data)
+    if (!block || !block->data || win32_should_fail(win32_fault::global_lock))
         return nullptr;
     if (block->moveable)
         ++block->locks;
@@ -142,15 +147,15 @@ HGLOBAL WINAPI GlobalReAlloc(HGLOBAL memory, SIZE_T bytes, UINT flags) {
 }
 
 int WINAPI MulDiv(int number, int numerator, int denominator) {
-    if (denominator == 0)
-        return -1;
+    // Neither negation can overflow: the product of two ints fits in 63 bits.
     const std::int64_t product = static_cast<std::int64_t>(number) * numerator;
-    const bool negative = (product < 0) != (denominator < 0);
-    const std::uint64_t magnitude =
-        product < 0 ? 0 - static_cast<std::uint64_t>(product) : static_cast<std::uint64_t>(product);
-    const std::uint64_t divisor = denominator < 0
-                                      ? 0 - static_cast<std::uint64_t>(std::int64_t{denominator})
-                                      : static_cast<std::uint64_t>(denominator);
+    const std::int64_t divisor_signed = denominator;
+    const bool negative = (product < 0) != (divisor_signed < 0);
+    const auto magnitude = static_cast<std::uint64_t>(product < 0 ? -product : product);
+    const auto divisor =
+        static_cast<std::uint64_t>(divisor_signed < 0 ? -divisor_signed : divisor_signed);
+    if (divisor == 0)
+        return -1;
     const std::uint64_t quotient = (magnitude + divisor / 2) / divisor;
     if (quotient > (negative ? 0x80000000u : 0x7FFFFFFFu))
         return -1;

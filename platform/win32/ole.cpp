@@ -1,5 +1,6 @@
 #include "platform/win32/ole.h"
 #include "platform/win32/decode.h"
+#include "platform/win32/faults.h"
 #include "platform/win32/gdi_surface.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/objects.h"
@@ -266,6 +267,8 @@ HRESULT WINAPI CreateStreamOnHGlobal(HGLOBAL memory, BOOL delete_on_release, LPS
     if (!stream)
         return E_INVALIDARG;
     *stream = nullptr;
+    if (win32_should_fail(win32_fault::create_stream))
+        return E_OUTOFMEMORY;
     const bool own_memory = memory == nullptr;
     if (own_memory) {
         memory = GlobalAlloc(GMEM_MOVEABLE, 0);
@@ -297,6 +300,8 @@ HRESULT WINAPI OleLoadPicture(LPSTREAM stream, LONG size, BOOL, REFIID iid, LPVO
         return E_NOINTERFACE;
     if (size <= 0)
         return CTL_E_INVALIDPICTURE;
+    if (win32_should_fail(win32_fault::load_picture))
+        return E_OUTOFMEMORY;
 
     std::vector<unsigned char> bytes;
     try {
