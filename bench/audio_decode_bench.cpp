@@ -85,9 +85,10 @@ std::size_t heap_in_use() {
 
 // A file of `minutes` minutes: one encoded ten-second piece, without the tag frame, repeated
 // (MP3 frames join into one valid stream).
-std::string long_file(int minutes) {
-    const std::string path = scratch_path("decode_bench_" + std::to_string(minutes) + "min.mp3");
-    const std::vector<unsigned char> &piece = tone_file({44100, 2, 440, 10.0, 128, false});
+std::string long_file(int minutes, int rate) {
+    const std::string path = scratch_path("decode_bench_" + std::to_string(minutes) + "min_" +
+                                          std::to_string(rate) + ".mp3");
+    const std::vector<unsigned char> &piece = tone_file({rate, 2, 440, 10.0, 128, false});
     std::FILE *file = std::fopen(path.c_str(), "wb");
     if (!file)
         return {};
@@ -101,7 +102,7 @@ std::string long_file(int minutes) {
 // not depend on the file's length.
 void BM_StreamedMemory(benchmark::State &state) {
     const int minutes = static_cast<int>(state.range(0));
-    const std::string path = long_file(minutes);
+    const std::string path = long_file(minutes, static_cast<int>(state.range(1)));
     std::size_t peak = 0;
     std::size_t bytes = 0;
     for (auto _ : state) { // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
@@ -126,9 +127,8 @@ void BM_StreamedMemory(benchmark::State &state) {
     state.counters["played_minutes"] = static_cast<double>(bytes) / 176400 / 60;
 }
 BENCHMARK(BM_StreamedMemory)
-    ->ArgName("minutes")
-    ->Arg(1)
-    ->Arg(60)
+    ->ArgNames({"minutes", "rate"})
+    ->ArgsProduct({{1, 60}, {44100, 48000}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

@@ -43,6 +43,10 @@ void BM_PositionOnARealTimeDevice(benchmark::State &state) {
         double largest_distance = 0;
         double last_distance = 0;
         int decreases = 0;
+        // The device's own start-up (a sound server may take a while to start a stream),
+        // and how closely the position then keeps to the time elapsed since.
+        double start_ms = -1;
+        double largest_distance_after_start = 0;
         int samples = 0;
         QWORD previous = BASS_ChannelGetPosition(stream);
         clock::time_point previous_time = start;
@@ -62,6 +66,12 @@ void BM_PositionOnARealTimeDevice(benchmark::State &state) {
                 largest_excess = std::max(largest_excess, step - since_ms * bytes_per_ms);
             }
             last_distance = static_cast<double>(position) - elapsed_ms * bytes_per_ms;
+            if (start_ms < 0 && position > 0)
+                start_ms = elapsed_ms - static_cast<double>(position) / bytes_per_ms;
+            if (start_ms >= 0)
+                largest_distance_after_start = std::max(
+                    largest_distance_after_start, std::abs(static_cast<double>(position) -
+                                                           (elapsed_ms - start_ms) * bytes_per_ms));
             largest_distance = std::max(largest_distance, std::abs(last_distance));
             previous = position;
             previous_time = now;
@@ -75,6 +85,9 @@ void BM_PositionOnARealTimeDevice(benchmark::State &state) {
         state.counters["largest_distance_bytes"] = largest_distance;
         state.counters["largest_distance_ms"] = largest_distance / bytes_per_ms;
         state.counters["distance_at_end_ms"] = last_distance / bytes_per_ms;
+        state.counters["start_ms"] = start_ms;
+        state.counters["largest_distance_after_start_ms"] =
+            largest_distance_after_start / bytes_per_ms;
     }
 }
 

@@ -231,6 +231,41 @@ INSTANTIATE_TEST_SUITE_P(Cases, AudioFormats, testing::ValuesIn(format_cases),
                              return info.param.name;
                          });
 
+// LAME writes only layer III; layers I and II are made here as frames with no bits
+// allocated (silence), from their headers' well-known frame lengths.
+struct layer_case {
+    const char *name;
+    unsigned char header[4];
+    std::size_t frame_bytes;
+    int frame_samples;
+    int rate;
+};
+
+const layer_case layer_cases[] = {
+    {"Mpeg1LayerIAt48000", {0xFF, 0xFF, 0xC4, 0x00}, 384, 384, 48000},   // 384 kbit/s
+    {"Mpeg1LayerIIAt48000", {0xFF, 0xFD, 0xA4, 0x00}, 576, 1152, 48000}, // 192 kbit/s
+    {"Mpeg2LayerIAt24000", {0xFF, 0xF7, 0x84, 0xC0}, 256, 384, 24000},   // 128 kbit/s, mono
+    {"Mpeg2LayerIIAt24000", {0xFF, 0xF5, 0x84, 0xC0}, 384, 1152, 24000}, // 64 kbit/s, mono
+};
+
+TEST_F(Audio, LayersIAndIIPlay) {
+    ASSERT_EQ(BASS_Init(1, 44100, 256, nullptr, nullptr), 1);
+    ASSERT_EQ(BASS_Start(), 1);
+    for (const layer_case &c : layer_cases) {
+        constexpr int frames = 40;
+        std::vector<unsigned char> file(c.frame_bytes * frames, 0);
+        for (int i = 0; i < frames; ++i)
+            std::copy(c.header, c.header + 4, file.begin() + static_cast<long>(c.frame_bytes) * i);
+        const std::string path = fixture_path(std::string("layer_") + c.name + ".mp2");
+        ASSERT_TRUE(write_file(path, file));
+        const HSTREAM stream = BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
+        ASSERT_NE(stream, 0u) << c.name;
+        ASSERT_EQ(BASS_StreamPlay(stream, 1, 0), 1);
+        const QWORD expected = static_cast<QWORD>(frames) * c.frame_samples * 44100 / c.rate * 4;
+        EXPECT_EQ(play_to_end(stream), expected) << c.name;
+    }
+}
+
 TEST_F(Audio, FilesThatAreNotMp3GiveNoStream) {
     const std::string empty = fixture_path("empty.mp3");
     ASSERT_TRUE(write_file(empty, {}));

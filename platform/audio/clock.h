@@ -3,12 +3,13 @@
 // Pure arithmetic on the times and byte counts it is given, so every output (SDL, the
 // headless device, waveOut) can share it; the caller serialises access.
 //
-// A device callback at time T hands the device B bytes of the stream. Everything handed
-// before it has then been played, and the B bytes play from T at the nominal rate. So at
-// time t the position is (bytes handed before the last callback) + (t - T) x rate, in whole
-// sample frames, never more than all the bytes handed so far, and never less than it was
-// reported before: a callback that comes late holds the position at what was handed, one
-// that comes early makes it step forward, never back.
+// A device callback at time T hands the device B bytes. From then on the position runs at
+// the nominal rate from where it had got to, never past all the bytes handed so far, and
+// never less than it was reported before: a callback that comes late holds the position at
+// what was handed. A callback that comes early does not make it jump (a device may ask for
+// two buffers at once); but a device that asks for more has certainly played everything it
+// was given before its previous callback, so the position is at least that, which keeps it
+// within one buffer of a device that runs fast. In whole sample frames.
 #include <cstdint>
 
 class play_clock {
@@ -33,9 +34,13 @@ class play_clock {
     std::uint64_t handed_total() const { return total_; }
 
   private:
+    // Where the position was at the last callback, plus what it has run on since.
+    std::uint64_t estimate(std::uint64_t now) const;
+
     std::uint64_t ticks_per_second_;
-    std::uint64_t played_ = 0; // handed before the last callback
-    std::uint64_t total_ = 0;  // handed in all
+    std::uint64_t anchor_ = 0;     // the position at the last callback
+    std::uint64_t total_ = 0;      // handed in all
+    std::uint64_t last_bytes_ = 0; // handed at the last callback
     std::uint64_t callback_time_ = 0;
     bool called_ = false;
     std::uint64_t reported_ = 0;
