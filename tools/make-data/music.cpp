@@ -241,7 +241,7 @@ void crash(mixer &m, double t0, double level, double decay) {
     svf fa, fb;
     fa.set(5000.0, 0.6);
     fb.set(5200.0, 0.6);
-    for (int i = 0; i < at(decay * 5.0); ++i) {
+    for (int i = 0; i < at(decay * 7.0); ++i) {
         double t = i / sr;
         fa.run(a.next());
         fb.run(b.next());
@@ -280,13 +280,14 @@ void pad(mixer &m, double t0, double t1, int note, double level, double attack, 
     }
 }
 
-void bass(mixer &m, double t0, double dur, int note, double level, double accent) {
+void bass(mixer &m, double t0, double dur, int note, double level, double accent,
+          double release = 0.012) {
     int i0 = at(t0);
     saw o, sub;
     o.dt = note_hz(note) / sr;
     sub.dt = note_hz(note - 12) / sr;
     svf f;
-    for (int i = 0; i < at(dur + 0.05); ++i) {
+    for (int i = 0; i < at(dur + release * 5.0); ++i) {
         double t = i / sr;
         if ((i & 15) == 0)
             f.set(note_hz(note) * 2.0 +
@@ -294,7 +295,7 @@ void bass(mixer &m, double t0, double dur, int note, double level, double accent
                   1.6);
         f.run(o.next() + 0.5 * sine(two_pi * sub.phase));
         sub.next();
-        double env = clamp01(t / 0.003) * (t < dur ? 1.0 : expo(-(t - dur) / 0.012));
+        double env = clamp01(t / 0.003) * (t < dur ? 1.0 : expo(-(t - dur) / release));
         int k = i0 + i;
         double v = soft(f.lp * 0.9) * env * level * (k < frames ? m.duck[k] : 1.0f);
         m.put(k, v, v);
@@ -369,7 +370,7 @@ void stab(mixer &m, double t0, int note, double level) {
     }
 }
 
-// Noise riser: band-pass sweeping up four octaves and growing, over [t0, t1].
+// Noise riser: a band-pass on noise sweeping from 300 Hz to about 6 kHz as it grows, over [t0, t1].
 void riser(mixer &m, double t0, double t1, double level) {
     rng a{12345u}, b{54321u};
     svf fa, fb;
@@ -377,8 +378,8 @@ void riser(mixer &m, double t0, double t1, double level) {
     for (int i = i0; i < i1; ++i) {
         double x = (double)(i - i0) / (i1 - i0);
         if (((i - i0) & 31) == 0) {
-            fa.set(300.0 * exp2d(x * 5.0), 2.5);
-            fb.set(310.0 * exp2d(x * 5.0), 2.5);
+            fa.set(300.0 * exp2d(x * 4.3), 2.5);
+            fb.set(310.0 * exp2d(x * 4.3), 2.5);
         }
         fa.run(a.next());
         fb.run(b.next());
@@ -628,7 +629,7 @@ void arrange(mixer &m) {
                     stab(m, beat_s(b.start + q + 0.5), note + 12, 0.034);
         }
     }
-    bass(m, beat_s(end_b), 4.0, am.bass + 12, 0.3, 0.3);
+    bass(m, beat_s(end_b), 4.0, am.bass + 12, 0.3, 0.3, 1.0);
 
     // Drums.
     for (int b = groove_b; b < build_b; ++b) {
@@ -657,8 +658,8 @@ void arrange(mixer &m) {
             hat(m, beat_s(b + 0.5), 0.14, 0.05, 0.2);
         e += b < 118.0 ? 8 : (b < 126.0 ? 4 : (b < 130.0 ? 2 : 1));
     }
-    riser(m, beat_s(build_b), beat_s(climax_b) - 0.25, 0.4);
-    riser(m, 9.0, 15.0, 0.25);
+    riser(m, beat_s(build_b), beat_s(climax_b) - 0.25, 0.3);
+    riser(m, 9.0, 15.0, 0.2);
     for (int b = climax_b; b < end_b; ++b) {
         int q = (b - climax_b) % 4;
         if (q == 1 || q == 3)

@@ -193,7 +193,11 @@ col draw_tunnel(const tunnel &t, double x, double y) {
     }
     double fog = clamp01((r - 6.0) / 150.0);
     fog = std::sqrt(fog);
-    col c = cell ? grad(*t.pal, 0.25 + 0.75 * fog) : grad(*t.pal, 0.12 * fog) * fog;
+    col on = grad(*t.pal, 0.25 + 0.75 * fog), off = grad(*t.pal, 0.12 * fog) * fog;
+    // Deep in the tunnel the rings come closer than a pixel or two: blend them into their
+    // mean there instead of letting them alias into moire.
+    double pitch = (r + 2.0) * (r + 2.0) / t.depth;
+    col c = mixc(mixc(on, off, 0.5), cell ? on : off, smooth(1.0, 4.0, pitch));
     double lr = r / 7.0;
     return c + t.light * (1.0 / (1.0 + lr * lr * lr));
 }
