@@ -110,6 +110,9 @@ if [ ! -f "$ulvo" ]; then
     exit 0
 fi
 
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+tenths() { echo "$(($1 / 1000)).$(($1 % 1000 / 100))"; } # milliseconds as seconds
+
 # The virtual desktop's X window, and a screenshot of it.
 desktop_window() { xdotool search --name 'Wine desktop' 2>/dev/null | head -n 1; }
 shoot() {
@@ -140,7 +143,7 @@ mkdir -p "$shots"
 convert "$root/data/ulvo.gif[0]" -alpha off "$shots/title-expected.png"
 
 echo "== ulvo.exe with the default data/"
-launched=$(date +%s)
+launched=$(now_ms)
 (cd "$root" && exec "$wine" "$ulvo") >"$out/ulvo.log" 2>&1 &
 show=$!
 found=""
@@ -154,22 +157,24 @@ for i in $(seq 60); do
     sleep 0.5
 done
 [ -n "$found" ] || fail "the title picture never filled the 320x200 desktop (last screenshot: $shots/now.png)"
-echo "the title fills the 320x200 desktop $(($(date +%s) - launched)) s after launch ($shots/title.png)"
+titled=$(now_ms)
+echo "the title fills the 320x200 desktop $(tenths $((titled - launched))) s after launch ($shots/title.png)"
 pactl list short sink-inputs | grep -q . || fail "no sound stream reached PulseAudio"
 echo "the music plays: $(pactl list short sink-inputs | wc -l) stream(s) on the null sink"
 # Past 15 s of music the pictures fade under noise: neither early (a clock that races)
 # nor late (one that stalls).
-titled=$(date +%s)
 changed=""
-while [ $(($(date +%s) - titled)) -lt 25 ]; do
+while [ $(($(now_ms) - titled)) -lt 25000 ]; do
+    shot=$(now_ms)
     shoot "$shots/fade.png" && [ "$(differing "$shots/fade.png" "$shots/title-expected.png")" -gt 6400 ] && {
-        changed=$(($(date +%s) - titled))
+        changed=$((shot - titled))
         break
     }
-    sleep 0.5
+    sleep 0.2
 done
 [ -n "$changed" ] || fail "the title is still on screen 25 s after it appeared ($shots/fade.png)"
-echo "the fades begin $changed s after the title appeared ($shots/fade.png)"
+echo "the fades begin $(tenths "$changed") s after the title appeared ($shots/fade.png)"
+changed=$((changed / 1000))
 if [ "$changed" -lt 13 ] || [ "$changed" -gt 21 ]; then fail "the title should last about 15 s"; fi
 xdotool windowfocus --sync "$(desktop_window)" 2>/dev/null || true
 xdotool key Escape
