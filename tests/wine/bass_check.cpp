@@ -40,8 +40,8 @@ struct sample {
 
 std::vector<sample> record(HSTREAM stream, double seconds) {
     std::vector<sample> samples;
-    const double start = seconds_now();
-    while (seconds_now() - start < seconds) {
+    const double began = seconds_now();
+    while (seconds_now() - began < seconds) {
         samples.push_back({seconds_now(), BASS_ChannelGetPosition(stream)});
         Sleep(5);
     }

@@ -102,7 +102,7 @@ DWORD fill(buffer &b) {
     std::memset(b.bytes.data(), 0, b.bytes.size());
     std::size_t length = 0;
     bool first = true;
-    for (auto &s : l.streams) {
+    for (const auto &s : l.streams) {
         if (!s->playing)
             continue;
         std::size_t got = 0;
