@@ -5,6 +5,7 @@
 #include <gif_lib.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -22,8 +23,8 @@ bool allocate(decoded_picture *picture, int width, int height, bool with_mask) {
         return false;
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     picture->release();
-    // Decoders write every pixel; a picture with a mask may leave some out.
-    picture->pixels = static_cast<std::uint32_t *>(block_take(count * 4, with_mask));
+    // Decoders write every pixel that their mask, if any, shows.
+    picture->pixels = static_cast<std::uint32_t *>(block_take(count * 4, false));
     if (!picture->pixels)
         return false;
     try {
@@ -113,7 +114,11 @@ bool read_first_gif_frame(GifFileType *gif, decoded_picture *picture) {
             width = image.Left + image.Width;
             height = image.Top + image.Height;
         }
-        if (!allocate(picture, width, height, true))
+        // Only a picture that can have holes needs a mask.
+        const bool covers =
+            image.Left == 0 && image.Top == 0 && image.Width >= width && image.Height >= height;
+        const bool masked = !covers || transparent != NO_TRANSPARENT_COLOR;
+        if (!allocate(picture, width, height, masked))
             return false;
 
         // Indexes past the colour table are black, not a read beyond it.
@@ -140,16 +145,19 @@ bool read_first_gif_frame(GifFileType *gif, decoded_picture *picture) {
                 const int y = image.Top + r;
                 if (y >= height)
                     continue;
-                const std::size_t row = static_cast<std::size_t>(y) * width;
-                for (int c = 0; c < image.Width; ++c) {
-                    const int x = image.Left + c;
-                    if (x >= width)
-                        break;
+                const std::size_t row = static_cast<std::size_t>(y) * width + image.Left;
+                const int count = std::min(image.Width, width - image.Left);
+                if (!masked) {
+                    for (int c = 0; c < count; ++c)
+                        picture->pixels[row + c] = palette[line[static_cast<std::size_t>(c)]];
+                    continue;
+                }
+                for (int c = 0; c < count; ++c) {
                     const int index = line[static_cast<std::size_t>(c)];
                     if (index == transparent)
                         continue;
-                    picture->pixels[row + x] = palette[index];
-                    picture->opaque[row + x] = 1;
+                    picture->pixels[row + c] = palette[index];
+                    picture->opaque[row + c] = 1;
                 }
             }
         }
@@ -168,7 +176,7 @@ bool decode_gif(const unsigned char *bytes, std::size_t size, decoded_picture *p
     if (!ok)
         return false;
     // A picture without a transparent pixel draws faster without its mask.
-    bool all_opaque = true;
+    bool all_opaque = !picture->opaque.empty();
     for (std::uint8_t o : picture->opaque)
         if (!o) {
             all_opaque = false;
