@@ -280,8 +280,9 @@ TEST_F(Audio, FilesThatAreNotMp3GiveNoStream) {
         b = static_cast<unsigned char>(random());
     ASSERT_TRUE(write_file(noise, bytes));
 
-    for (const std::string &path :
-         {fixture_path("missing.mp3"), empty, text, noise, testing::TempDir()})
+    // And a program: binary, with something frame-like somewhere.
+    for (const std::string &path : {fixture_path("missing.mp3"), empty, text, noise,
+                                    testing::TempDir(), std::string("/proc/self/exe")})
         EXPECT_EQ(BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0), 0u) << path;
     EXPECT_EQ(BASS_StreamCreateFile(0, nullptr, 0, 0, 0), 0u);
     EXPECT_EQ(BASS_StreamCreateFile(1, bytes.data(), 0, bytes.size(), 0), 0u);
@@ -307,6 +308,13 @@ TEST_F(Audio, PartOfAFileOrMemoryPlaysLikeAFile) {
         ASSERT_EQ(BASS_StreamPlay(stream, 1, 0), 1);
         EXPECT_EQ(play_to_end(stream), 88200u) << stream;
     }
+    // A length that ends half-way plays about half.
+    const HSTREAM half = BASS_StreamCreateFile(0, path.c_str(), 777, mp3.size() / 2, 0);
+    ASSERT_NE(half, 0u);
+    ASSERT_EQ(BASS_StreamPlay(half, 1, 0), 1);
+    const QWORD length = play_to_end(half);
+    EXPECT_GT(length, 88200u * 3 / 10);
+    EXPECT_LT(length, 88200u * 7 / 10);
 }
 
 struct damage_case {

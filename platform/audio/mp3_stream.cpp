@@ -30,6 +30,8 @@ struct mp3_stream::source {
     }
 
     std::size_t read(void *out, std::size_t count) {
+        if (pos >= size)
+            return 0;
         count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size - pos));
         if (count == 0)
             return 0;
@@ -84,7 +86,9 @@ bool parse_header(const unsigned char *h, frame_header &out) {
     out.layer = layers[(h[1] >> 1) & 3];
     const int bitrate_index = h[2] >> 4;
     const int rate_index = (h[2] >> 2) & 3;
-    if (out.version == 0 || out.layer == 0 || bitrate_index == 15 || rate_index == 3)
+    const int emphasis = h[3] & 3;
+    if (out.version == 0 || out.layer == 0 || bitrate_index == 15 || rate_index == 3 ||
+        emphasis == 2)
         return false;
     static const long rates[3] = {44100, 48000, 32000};
     out.rate = rates[rate_index] >> (out.version - 1);
@@ -111,43 +115,60 @@ bool parse_header(const unsigned char *h, frame_header &out) {
     return true;
 }
 
-// libmpg123 hunts through any junk for something that looks like a frame, and finds one
-// in most binary files. We take a file as MP3 only when it begins, after an ID3v2 tag and
-// its padding, with a frame whose successor (if the file goes on) has the same format.
-bool begins_with_mpeg_audio(mp3_stream::source &src) {
-    unsigned char head[10];
-    std::uint64_t at = 0;
-    src.pos = 0;
-    if (src.read(head, 10) == 10 && std::memcmp(head, "ID3", 3) == 0) {
-        if ((head[6] | head[7] | head[8] | head[9]) & 0x80)
+// Whether MPEG audio frames start at `at`: three in a row of the same format, or fewer
+// up to the end of the file (or its ID3v1 tag).
+bool frames_follow(mp3_stream::source &src, std::uint64_t at, bool free_format_allowed) {
+    frame_header first{};
+    for (int n = 0; n < 3; ++n) {
+        unsigned char head[4];
+        src.pos = at;
+        const std::size_t got = src.read(head, 4);
+        if (n > 0 && (got < 4 || std::memcmp(head, "TAG", 3) == 0))
+            return true;
+        frame_header next{};
+        if (got < 4 || !parse_header(head, next))
             return false;
+        if (n == 0)
+            first = next;
+        else if (next.version != first.version || next.layer != first.layer ||
+                 next.rate != first.rate)
+            return false;
+        // A free-format frame does not give its length; take it only where the audio must begin.
+        if (next.length == 0)
+            return free_format_allowed;
+        at += next.length;
+    }
+    return true;
+}
+
+// Where the MPEG audio begins, or -1. libmpg123 hunts through any junk for something that
+// looks like a frame, and finds one in most programs and many other binary files (their
+// repetitive code chains into frame-like headers). So the audio must begin the file, past
+// its ID3v2 tags and the zero padding some taggers leave after them.
+std::int64_t find_mpeg_audio(mp3_stream::source &src) {
+    std::uint64_t at = 0;
+    for (int tags = 0; tags < 8; ++tags) {
+        unsigned char head[10];
+        src.pos = at;
+        if (src.read(head, 10) < 10 || std::memcmp(head, "ID3", 3) != 0)
+            break;
+        if ((head[6] | head[7] | head[8] | head[9]) & 0x80)
+            return -1;
         const std::uint64_t size =
             (std::uint64_t{head[6]} << 21) | (head[7] << 14) | (head[8] << 7) | head[9];
-        at = 10 + size + ((head[5] & 0x10) ? 10 : 0);
+        at += 10 + size + ((head[5] & 0x10) ? 10 : 0);
     }
-    // Skip the zero padding some taggers leave after the tag.
     unsigned char block[4096];
-    for (std::uint64_t skipped = 0; skipped < 1 << 20; skipped += sizeof block) {
+    for (int blocks = 0; blocks < 16; ++blocks) {
         src.pos = at;
         const std::size_t got = src.read(block, sizeof block);
-        const unsigned char *nonzero =
+        const unsigned char *data =
             std::find_if(block, block + got, [](unsigned char b) { return b != 0; });
-        at += static_cast<std::uint64_t>(nonzero - block);
-        if (nonzero != block + got || got < sizeof block)
+        at += static_cast<std::uint64_t>(data - block);
+        if (data != block + got || got < sizeof block)
             break;
     }
-    frame_header first{};
-    frame_header second{};
-    src.pos = at;
-    if (src.read(head, 4) != 4 || !parse_header(head, first))
-        return false;
-    if (first.length == 0)
-        return true;
-    src.pos = at + first.length;
-    if (src.read(head, 4) != 4)
-        return true; // a file of one frame
-    return parse_header(head, second) && second.version == first.version &&
-           second.layer == first.layer && second.rate == first.rate;
+    return frames_follow(src, at, true) ? static_cast<std::int64_t>(at) : -1;
 }
 
 } // namespace
@@ -190,8 +211,12 @@ mp3_stream::~mp3_stream() {
 }
 
 int mp3_stream::open_decoder() {
-    if (!begins_with_mpeg_audio(*source_))
+    // The decoder starts at the first frame.
+    const std::int64_t audio = find_mpeg_audio(*source_);
+    if (audio < 0)
         return 0;
+    source_->start += static_cast<std::uint64_t>(audio);
+    source_->size -= static_cast<std::uint64_t>(audio);
     int error = 0;
     decoder_ = mpg123_new(nullptr, &error);
     if (!decoder_)

@@ -13,7 +13,7 @@ struct syn123_struct;
 class mp3_stream {
   public:
     // From a file: `length` bytes at `offset` (0: to the end). Null when the file is
-    // missing, empty, or does not begin with MPEG audio (after an ID3v2 tag, if any).
+    // missing, empty, or does not begin with MPEG audio (past its ID3v2 tags).
     static std::unique_ptr<mp3_stream> open_file(const char *name, std::uint64_t offset,
                                                  std::uint64_t length);
     // From `length` bytes in memory, which must outlive the stream.
