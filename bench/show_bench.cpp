@@ -58,7 +58,7 @@ void fill(std::vector<std::uint32_t> &frame, std::uint32_t seed) {
 void bm_memcpy(benchmark::State &state) {
     std::vector<std::uint32_t> src(frame_pixels), dst(frame_pixels);
     fill(src, 1);
-    for (auto _ : state) {
+    for (auto _ : state) { // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
         std::memcpy(dst.data(), src.data(), frame_bytes);
         benchmark::DoNotOptimize(dst.data());
         benchmark::ClobberMemory();
@@ -71,7 +71,7 @@ BENCHMARK(bm_memcpy)->Name("memcpy_frame");
 void bm_blend(benchmark::State &state) {
     std::vector<std::uint32_t> src(frame_pixels);
     fill(src, 1);
-    for (auto _ : state) {
+    for (auto _ : state) { // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
         blend_frame(work_frame, src.data(), frame_pixels, 10);
         benchmark::DoNotOptimize(work_frame);
         benchmark::ClobberMemory();
@@ -80,7 +80,7 @@ void bm_blend(benchmark::State &state) {
 BENCHMARK(bm_blend)->Name("blend_frame");
 
 void bm_noise(benchmark::State &state) {
-    for (auto _ : state) {
+    for (auto _ : state) { // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
         noise_frame(scratch_frame, 18467);
         benchmark::DoNotOptimize(scratch_frame);
         benchmark::ClobberMemory();
@@ -99,7 +99,7 @@ void bm_pixman(benchmark::State &state) {
                                                  dst.data(), frame_width * 4);
     const pixman_color_t alpha = {0, 0, 0, static_cast<std::uint16_t>(10 * 0x101)};
     pixman_image_t *m = pixman_image_create_solid_fill(&alpha);
-    for (auto _ : state) {
+    for (auto _ : state) { // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
         pixman_image_composite32(PIXMAN_OP_OVER, s, m, d, 0, 0, 0, 0, 0, 0, frame_width,
                                  frame_height);
         benchmark::DoNotOptimize(dst.data());
@@ -117,7 +117,7 @@ void bm_phase(benchmark::State &state, std::int64_t position) {
     std::memcpy(work_frame, image_table[title_slot], frame_bytes);
     compose_frame(position); // warm up, outside the counted allocations
     const long before = show_allocations;
-    for (auto _ : state) {
+    for (auto _ : state) { // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
         compose_frame(position);
         benchmark::DoNotOptimize(work_frame);
         benchmark::ClobberMemory();

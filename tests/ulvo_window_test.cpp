@@ -3,6 +3,7 @@
 
 #include "tests/show_data.h"
 
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -186,20 +187,85 @@ class UlvoWindow : public testing::Test {
         return picture_left + (x * picture_width + picture_width / 2) / 320;
     }
     static int screen_y(int y) { return (y * screen_height + screen_height / 2) / 200; }
+
+    // A copy of the default show where it is there, else show data of the test's own; with
+    // one numbered picture left out when `missing` is one.
+    void prepare_data(int missing) {
+        const std::string source = ULVO_SOURCE_DIR "/data";
+        if (access((source + "/ulvo.mp3").c_str(), R_OK) == 0) {
+            ASSERT_EQ(std::system(("cp -r '" + source + "' '" + folder + "/'").c_str()), 0);
+            if (missing >= 0) {
+                char name[32];
+                std::snprintf(name, sizeof name, "/data/%02i.jpg", missing);
+                ASSERT_EQ(std::remove((folder + name).c_str()), 0);
+            }
+        } else {
+            write_show_data(folder, {.music_seconds = 40, .missing_picture = missing});
+        }
+    }
+
+    // The title picture as the GIF holds it (its first image), 0x00RRGGBB; empty when it is
+    // not a 320x200 picture.
+    std::vector<std::uint32_t> read_title() const {
+        int error = 0;
+        GifFileType *gif = DGifOpenFileName((folder + "/data/ulvo.gif").c_str(), &error);
+        std::vector<std::uint32_t> pixels;
+        if (!gif)
+            return pixels;
+        if (DGifSlurp(gif) == GIF_OK && gif->ImageCount > 0) {
+            const SavedImage &image = gif->SavedImages[0];
+            const ColorMapObject *map =
+                image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : gif->SColorMap;
+            if (map && image.ImageDesc.Width == 320 && image.ImageDesc.Height == 200) {
+                for (int i = 0; i < 320 * 200; ++i) {
+                    const GifColorType c = map->Colors[image.RasterBits[i] % map->ColorCount];
+                    pixels.push_back(static_cast<std::uint32_t>(c.Red) << 16 | c.Green << 8 |
+                                     c.Blue);
+                }
+            }
+        }
+        DGifCloseFile(gif, &error);
+        return pixels;
+    }
+
+    // Of the picture's points whose neighbours have the same colour (where scaling cannot
+    // blur), the share that the screen shows in that colour where the 4:3 frame puts them.
+    static double title_match(const screenshot &shot, const std::vector<std::uint32_t> &picture) {
+        int flat = 0, matching = 0;
+        for (int y = 1; y < 199; y += 3)
+            for (int x = 1; x < 319; x += 3) {
+                const std::uint32_t c = picture[y * 320 + x];
+                if (picture[y * 320 + x - 1] != c || picture[y * 320 + x + 1] != c ||
+                    picture[(y - 1) * 320 + x] != c || picture[(y + 1) * 320 + x] != c)
+                    continue;
+                ++flat;
+                if (near(shot.at(screen_x(x), screen_y(y)), c, 12))
+                    ++matching;
+            }
+        return flat ? static_cast<double>(matching) / flat : 0;
+    }
+
+    // The share of the 4:3 frame's pixels that are not black.
+    static double lit_fraction(const screenshot &shot) {
+        int lit = 0, all = 0;
+        for (int y = 0; y < screen_height; y += 4)
+            for (int x = picture_left; x < picture_left + picture_width; x += 4, ++all)
+                lit += shot.at(x, y) != 0;
+        return static_cast<double>(lit) / all;
+    }
 };
 
 TEST_F(UlvoWindow, ShowsTitleThenFadesAndEndsOnEscape) {
-    write_show_data(folder, {.music_seconds = 40});
+    prepare_data(-1);
+    const std::vector<std::uint32_t> picture = read_title();
+    ASSERT_EQ(picture.size(), static_cast<std::size_t>(320 * 200));
     start_ulvo();
 
     std::this_thread::sleep_for(4s);
     const screenshot title = take_screenshot("title");
     ASSERT_EQ(title.width, screen_width);
-    // The title's four quarters, 4:3, the full height, centred between black bars.
-    for (auto [x, y] : {std::pair{80, 50}, {240, 50}, {80, 150}, {240, 150}, {2, 2}, {317, 197}})
-        EXPECT_TRUE(near(title.at(screen_x(x), screen_y(y)), title_colour(x, y), 24))
-            << "title at " << x << "," << y << ": " << std::hex
-            << title.at(screen_x(x), screen_y(y));
+    // The title, 4:3, the full height, centred between black bars.
+    EXPECT_GT(title_match(title, picture), 0.95);
     for (int y : {0, screen_height / 2, screen_height - 1}) {
         EXPECT_EQ(title.at(0, y), 0u);
         EXPECT_EQ(title.at(picture_left - 2, y), 0u);
@@ -207,13 +273,12 @@ TEST_F(UlvoWindow, ShowsTitleThenFadesAndEndsOnEscape) {
         EXPECT_EQ(title.at(screen_width - 1, y), 0u);
     }
 
-    // From 15 s the frame fades towards the numbered pictures (red 250 in all of them),
-    // also in the title's green quarter, where the title had no red.
+    // After 20 s of music the frame has faded away from the title into the pictures.
     std::this_thread::sleep_for(18s);
     const screenshot fade = take_screenshot("fade");
     ASSERT_EQ(fade.width, screen_width);
-    const std::uint32_t was_green = fade.at(screen_x(240), screen_y(50));
-    EXPECT_GT(channel(was_green, 16), 120) << std::hex << was_green;
+    EXPECT_LT(title_match(fade, picture), 0.3);
+    EXPECT_GT(lit_fraction(fade), 0.5);
     EXPECT_EQ(fade.at(picture_left - 2, screen_height / 2), 0u);
 
     EXPECT_EQ(run("xdotool key Escape"), 0);
@@ -221,7 +286,7 @@ TEST_F(UlvoWindow, ShowsTitleThenFadesAndEndsOnEscape) {
 }
 
 TEST_F(UlvoWindow, MissingPictureShowsTheBoxOverTheDisplayAndReturnEndsIt) {
-    write_show_data(folder, {.music_seconds = 2, .missing_picture = 5});
+    prepare_data(5);
     start_ulvo();
 
     std::this_thread::sleep_for(4s);
