@@ -158,7 +158,7 @@ for i in $(seq 60); do
 done
 [ -n "$found" ] || fail "the title picture never filled the 320x200 desktop (last screenshot: $shots/now.png)"
 titled=$(now_ms)
-echo "the title fills the 320x200 desktop $(tenths $((titled - launched))) s after launch ($shots/title.png)"
+echo "the title fills the 320x200 desktop $(tenths $((titled - launched))) s after launch, $(differing "$shots/title.png" "$shots/title-expected.png") pixels off ulvo.gif ($shots/title.png)"
 pactl list short sink-inputs | grep -q . || fail "no sound stream reached PulseAudio"
 echo "the music plays: $(pactl list short sink-inputs | wc -l) stream(s) on the null sink"
 # Past 15 s of music the pictures fade under noise: neither early (a clock that races)
