@@ -2,16 +2,36 @@
 // of the frame and against the same conversion by SDL and by pixman, all in one run. Prints
 // each one's ratios at the end.
 #include "fb/fb_internal.h"
+#include "platform/host/headless/headless.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
+
+// Every allocation in the process is counted, to show that presenting a frame makes none.
+std::atomic<long> allocations{0};
+
+void *operator new(std::size_t size) {
+    ++allocations;
+    if (void *p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept {
+    std::free(p);
+}
+void operator delete(void *p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -103,6 +123,30 @@ void bm_pixman(benchmark::State &state, const format *f) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * W * H * 4);
 }
 
+// A whole fb_update on the headless host (which then does nothing with the frame): the
+// converter's pass plus the locking and flipping around it.
+void bm_fb_update(benchmark::State &state, int fullscreen, int bits) {
+    headless_config config = headless_default_config();
+    config.keep_frames = false;
+    config.mode_bits = {bits};
+    config.desktop_bits = bits;
+    headless_configure(config);
+    if (!fb_open("bench", W, H, fullscreen)) {
+        state.SkipWithError("fb_open failed");
+        fb_close();
+        return;
+    }
+    frame_data &d = data();
+    long before = allocations.load();
+    for (auto _ : state)
+        fb_update(d.src.data());
+    state.counters["allocations_per_frame"] =
+        static_cast<double>(allocations.load() - before) / static_cast<double>(state.iterations());
+    fb_close();
+    headless_configure(headless_default_config());
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * W * H * 4);
+}
+
 // Keeps every result, to print the ratios once all have run. Run with
 // --benchmark_repetitions=N for steadier ratios.
 class ratio_reporter : public benchmark::ConsoleReporter {
@@ -133,6 +177,9 @@ int main(int argc, char **argv) {
         benchmark::RegisterBenchmark(("sdl/" + n).c_str(), bm_sdl, &f);
         benchmark::RegisterBenchmark(("pixman/" + n).c_str(), bm_pixman, &f);
     }
+    benchmark::RegisterBenchmark("fb_update/full/32", bm_fb_update, 1, 32);
+    benchmark::RegisterBenchmark("fb_update/full/16", bm_fb_update, 1, 16);
+    benchmark::RegisterBenchmark("fb_update/window/16", bm_fb_update, 0, 16);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -159,5 +206,9 @@ int main(int argc, char **argv) {
                     ours / t["memcpy"], t.count("sdl/" + n) ? t["sdl/" + n] / ours : 0.0,
                     t.count("pixman/" + n) ? t["pixman/" + n] / ours : 0.0);
     }
+    for (const char *n : {"fb_update/full/32", "fb_update/full/16", "fb_update/window/16"})
+        if (t.count(n))
+            std::printf("%-23s %-14.2f (the whole call, relative to memcpy)\n", n,
+                        t[n] / t["memcpy"]);
     return 0;
 }

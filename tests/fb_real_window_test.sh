@@ -1,7 +1,8 @@
 #!/bin/sh
 # The display on the real SDL host: under an X server of its own, the probe shows its four
 # coloured quarters full screen and then in a window; screenshots of the X screen must show
-# them where they belong, and Escape must end the probe with exit code 0.
+# them where they belong, and Escape must end the probe with exit code 0. In full screen,
+# the focus goes to another window and back, after which the probe must draw again.
 # Usage: fb_real_window_test.sh PROBE OUTPUT_DIR
 set -eu
 probe=$1
@@ -13,8 +14,10 @@ rm -f "$out"/*.png "$out"/display "$out"/*.log
 Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$out/display" 2>"$out/xvfb.log" &
 xvfb=$!
 probe_pid=""
+other_pid=""
 cleanup() {
     [ -n "$probe_pid" ] && kill "$probe_pid" 2>/dev/null || true
+    [ -n "$other_pid" ] && kill "$other_pid" 2>/dev/null || true
     kill "$xvfb" 2>/dev/null || true
     wait "$xvfb" 2>/dev/null || true
 }
@@ -47,17 +50,21 @@ expect() { # image x y colour what
     fi
 }
 
-start_probe() { # mode
-    "$probe" "$1" >"$out/probe-$1.log" 2>&1 &
-    probe_pid=$!
+wait_for_line() { # mode line
     i=0
-    while ! grep -q ready "$out/probe-$1.log"; do
+    while ! grep -qx "$2" "$out/probe-$1.log"; do
         i=$((i + 1))
         if [ $i -gt 100 ] || ! kill -0 "$probe_pid" 2>/dev/null; then
-            echo "the probe did not show its frame ($1)"; cat "$out/probe-$1.log"; exit 1
+            echo "the probe ($1) did not say \"$2\""; cat "$out/probe-$1.log"; exit 1
         fi
         sleep 0.1
     done
+}
+
+start_probe() { # mode
+    "$probe" "$1" >"$out/probe-$1.log" 2>&1 &
+    probe_pid=$!
+    wait_for_line "$1" ready
     sleep 0.5
 }
 
@@ -78,6 +85,18 @@ stop_probe() { # mode x y (a point in the window, for the focus)
     fi
 }
 
+# Another application's window, in a corner, to take the focus away.
+xlogo -geometry 60x60+1210+650 >/dev/null 2>&1 &
+other_pid=$!
+i=0
+until xdotool search --name '^xlogo$' >/dev/null 2>&1; do
+    i=$((i + 1))
+    if [ $i -gt 100 ]; then
+        echo "xlogo did not start"; exit 1
+    fi
+    sleep 0.1
+done
+
 # Full screen on 1280x720: a 4:3 picture 960x720 at x 160, black on both sides. Across, the
 # 3x nearest-neighbour picture is not scaled further, so the quarters meet exactly.
 start_probe full
@@ -93,6 +112,18 @@ expect "$f" 640 180 00FF00 "full screen, green quarter's edge"
 expect "$f" 880 180 00FF00 "full screen, green quarter"
 expect "$f" 400 540 0000FF "full screen, blue quarter"
 expect "$f" 880 540 FFFFFF "full screen, white quarter"
+# Away and back: the surfaces are restored and the frame drawn after it is shown.
+xdotool windowfocus "$(xdotool search --name '^xlogo$' | head -n 1)"
+wait_for_line full "active 0"
+xdotool windowfocus "$(xdotool search --name '^fb_window_probe$' | head -n 1)"
+wait_for_line full "active 1"
+sleep 0.5
+screenshot refocused
+f=$out/refocused.png
+expect "$f" 400 180 00FF00 "full screen after the focus came back, left top quarter"
+expect "$f" 880 180 FF0000 "full screen after the focus came back, right top quarter"
+expect "$f" 400 540 FFFFFF "full screen after the focus came back, left bottom quarter"
+expect "$f" 880 540 0000FF "full screen after the focus came back, right bottom quarter"
 stop_probe full 640 360
 
 # Windowed: the client area is exactly 320x200; without a window manager it sits where the

@@ -321,7 +321,6 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM l
             return 0;
         }
     default:
-        (void)lparam;
         return 0;
     }
 }
