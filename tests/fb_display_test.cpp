@@ -422,3 +422,16 @@ TEST_F(FbDisplay, MessageBoxesAreRecordedAndAnswered) {
 }
 
 } // namespace
+
+namespace {
+
+// The descriptions keep every field of the system's, so that their sizes are those that
+// dwSize carries on 64-bit Windows.
+TEST(PlatformLayouts, HaveTheSystemsSizes) {
+    EXPECT_EQ(sizeof(DDPIXELFORMAT), 32u);
+    EXPECT_EQ(sizeof(DDSURFACEDESC), sizeof(void *) == 8 ? 120u : 108u);
+    EXPECT_EQ(sizeof(MSG), sizeof(void *) == 8 ? 48u : 28u);
+    EXPECT_EQ(sizeof(WNDCLASSA), sizeof(void *) == 8 ? 72u : 40u);
+}
+
+} // namespace

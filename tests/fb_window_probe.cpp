@@ -1,8 +1,9 @@
 // Opens the display on the real host and shows a known frame until Escape or a close:
 // red, green, blue and white quarters. Says "ready" once the frame is on the screen, and
 // "active 0" or "active 1" whenever the application loses or regains the focus; each
-// time it comes back, the quarters change sides (left for right).
-// Usage: fb_window_probe full|window
+// time it comes back, the quarters change sides (left for right). With "box" it opens full
+// screen, then shows the message box of a fatal error and says "answer N" with its result.
+// Usage: fb_window_probe full|window|box
 #include "fb/fb_internal.h"
 
 #include <chrono>
@@ -12,8 +13,10 @@
 #include <vector>
 
 int main(int argc, char **argv) {
-    if (argc != 2 || (std::strcmp(argv[1], "full") != 0 && std::strcmp(argv[1], "window") != 0)) {
-        std::fputs("usage: fb_window_probe full|window\n", stderr);
+    bool box = argc == 2 && std::strcmp(argv[1], "box") == 0;
+    if (argc != 2 ||
+        (std::strcmp(argv[1], "full") != 0 && std::strcmp(argv[1], "window") != 0 && !box)) {
+        std::fputs("usage: fb_window_probe full|window|box\n", stderr);
         return 2;
     }
     const int width = 320, height = 200;
@@ -29,7 +32,7 @@ int main(int argc, char **argv) {
     };
     paint(false);
     bool mirrored = false;
-    if (!fb_open("fb_window_probe", width, height, std::strcmp(argv[1], "full") == 0)) {
+    if (!fb_open("fb_window_probe", width, height, std::strcmp(argv[1], "window") != 0)) {
         std::fputs("fb_window_probe: could not open the display\n", stderr);
         return 1;
     }
@@ -53,6 +56,12 @@ int main(int argc, char **argv) {
             std::puts("ready");
             std::fflush(stdout);
             told = true;
+            if (box) {
+                int answer = MessageBoxA(NULL, "fb_window_probe message", NULL, MB_OK);
+                std::printf("answer %d\n", answer);
+                fb_close();
+                return answer == IDOK ? 0 : 1;
+            }
         }
         // Nobody came to end it: a failure, not a hang.
         if (std::chrono::steady_clock::now() - start > std::chrono::seconds(60)) {
