@@ -94,7 +94,8 @@ void headless_audio_pull(std::size_t bytes) {
     void *to_user = nullptr;
     {
         std::lock_guard<std::mutex> hold(device_mutex);
-        if (!is_open)
+        // A pull of nothing hands the stream and the sink nothing.
+        if (!is_open || bytes == 0)
             return;
         buffer.resize(bytes);
         if (running && fill_callback)
