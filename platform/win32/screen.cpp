@@ -20,4 +20,6 @@ void screen_set_mode(const screen_mode &mode) {
     mode_set = true;
 }
 
-void screen_restore_desktop_mode() { mode_set = false; }
+void screen_restore_desktop_mode() {
+    mode_set = false;
+}
