@@ -29,8 +29,10 @@ constexpr int screen_height = 720;
 constexpr int picture_left = (screen_width - screen_height * 4 / 3) / 2; // 160
 constexpr int picture_width = screen_height * 4 / 3;                     // 960
 
-const std::string lsan_options =
-    "LSAN_OPTIONS=suppressions=" ULVO_LSAN_SUPPRESSIONS ":print_suppressions=0";
+// Under the sanitizers the real program is checked for memory errors but not for leaks:
+// LeakSanitizer's tracer has been seen to crash (signal 11) at the exit of this
+// many-threaded SDL process. The headless show tests check the same code for leaks.
+const std::string sanitizer_options = "ASAN_OPTIONS=detect_leaks=0";
 
 pid_t spawn(const std::vector<std::string> &args, const std::vector<std::string> &env,
             const std::string &folder, int output_fd = -1) {
@@ -135,8 +137,7 @@ class UlvoWindow : public testing::Test {
     }
 
     std::vector<std::string> environment() const {
-        // Leaks that system libraries under SDL keep until the process ends are not ours.
-        return {"DISPLAY=" + display, "SDL_AUDIODRIVER=dummy", lsan_options};
+        return {"DISPLAY=" + display, "SDL_AUDIODRIVER=dummy", sanitizer_options};
     }
 
     pid_t ulvo = -1;
@@ -332,7 +333,7 @@ TEST(UlvoNoDisplay, TextOnStandardErrorAndExitCodeOne) {
     const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_GE(fd, 0);
     const pid_t ulvo = spawn({"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", ULVO_PROGRAM},
-                             {"SDL_AUDIODRIVER=dummy", lsan_options}, folder, fd);
+                             {"SDL_AUDIODRIVER=dummy", sanitizer_options}, folder, fd);
     close(fd);
     EXPECT_EQ(wait_exit(ulvo, 10000ms), 1);
     std::ifstream in(log);
