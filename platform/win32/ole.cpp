@@ -21,25 +21,19 @@ const IID IID_IPicture = {
 
 namespace {
 
-int live_streams = 0;
-int live_pictures = 0;
-
-class hglobal_stream final : public IStream {
+// Reference counting and the interface query of an object of ours that offers `Interface`
+// and the interfaces it derives from (`Derived::interfaces`); the last Release deletes it.
+template <class Derived, class Interface> class com_object : public Interface {
   public:
-    hglobal_stream(HGLOBAL memory, bool delete_on_release)
-        : memory_(memory), delete_on_release_(delete_on_release) {
-        ++live_streams;
-    }
-    hglobal_stream(const hglobal_stream &) = delete;
-    hglobal_stream &operator=(const hglobal_stream &) = delete;
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override {
         if (!object)
             return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream) {
-            *object = static_cast<IStream *>(this);
-            AddRef();
-            return S_OK;
+        for (const IID *known : Derived::interfaces) {
+            if (iid == *known) {
+                *object = static_cast<Interface *>(this);
+                AddRef();
+                return S_OK;
+            }
         }
         *object = nullptr;
         return E_NOINTERFACE;
@@ -48,9 +42,32 @@ class hglobal_stream final : public IStream {
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --references_;
         if (left == 0)
-            delete this;
+            delete static_cast<Derived *>(this);
         return left;
     }
+
+  protected:
+    com_object() = default;
+    ~com_object() = default;
+
+  private:
+    ULONG references_ = 1;
+};
+
+int live_streams = 0;
+int live_pictures = 0;
+
+class hglobal_stream final : public com_object<hglobal_stream, IStream> {
+  public:
+    hglobal_stream(HGLOBAL memory, bool delete_on_release)
+        : memory_(memory), delete_on_release_(delete_on_release) {
+        ++live_streams;
+    }
+    hglobal_stream(const hglobal_stream &) = delete;
+    hglobal_stream &operator=(const hglobal_stream &) = delete;
+
+    static constexpr const IID *interfaces[] = {&IID_IUnknown, &IID_ISequentialStream,
+                                                &IID_IStream};
 
     HRESULT STDMETHODCALLTYPE Read(void *buffer, ULONG bytes, ULONG *read) override {
         if (read)
@@ -122,6 +139,7 @@ class hglobal_stream final : public IStream {
     }
 
   private:
+    friend class com_object<hglobal_stream, IStream>;
     ~hglobal_stream() {
         if (delete_on_release_)
             GlobalFree(memory_);
@@ -131,10 +149,9 @@ class hglobal_stream final : public IStream {
     HGLOBAL memory_;
     bool delete_on_release_;
     ULONGLONG position_ = 0;
-    ULONG references_ = 1;
 };
 
-class picture_object final : public IPicture {
+class picture_object final : public com_object<picture_object, IPicture> {
   public:
     explicit picture_object(decoded_picture &&picture) : picture_(std::move(picture)) {
         ++live_pictures;
@@ -142,24 +159,7 @@ class picture_object final : public IPicture {
     picture_object(const picture_object &) = delete;
     picture_object &operator=(const picture_object &) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IPicture) {
-            *object = static_cast<IPicture *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
+    static constexpr const IID *interfaces[] = {&IID_IUnknown, &IID_IPicture};
 
     // Pixels at 96 dots per inch.
     HRESULT STDMETHODCALLTYPE get_Width(OLE_XSIZE_HIMETRIC *width) override {
@@ -181,10 +181,10 @@ class picture_object final : public IPicture {
                                      LPCRECT) override;
 
   private:
+    friend class com_object<picture_object, IPicture>;
     ~picture_object() { --live_pictures; }
 
     decoded_picture picture_;
-    ULONG references_ = 1;
 };
 
 // Each target pixel takes the source pixel under its centre: the source rectangle, in
