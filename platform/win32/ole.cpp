@@ -1,5 +1,5 @@
 #include "platform/win32/ole.h"
-#include "platform/win32/decode.h"
+#include "platform/decoders/decoders.h"
 #include "platform/win32/faults.h"
 #include "platform/win32/gdi_surface.h"
 #include "platform/win32/kernel.h"
