@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -186,9 +187,9 @@ TEST(BmpReader, ReadsEachLayoutPixelForPixel) {
         EXPECT_EQ(picture.height,
                   static_cast<int>(c.spec.height < 0 ? -c.spec.height : c.spec.height));
         ASSERT_EQ(static_cast<std::size_t>(picture.width) * picture.height, c.expected.size());
-        std::vector<std::uint32_t> got(picture.pixels, picture.pixels + c.expected.size());
-        for (std::uint32_t &p : got)
-            p &= 0x00FFFFFF;
+        std::vector<std::uint32_t> got(c.expected.size());
+        std::transform(picture.pixels, picture.pixels + got.size(), got.begin(),
+                       [](std::uint32_t p) { return p & 0x00FFFFFF; }); // the top byte is free
         EXPECT_EQ(got, c.expected);
         EXPECT_TRUE(picture.opaque.empty()) << "a BMP is opaque";
     }
