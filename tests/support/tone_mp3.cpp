@@ -47,8 +47,8 @@ std::vector<unsigned char> encode(std::vector<short> pcm, int rate, int channels
     out.resize(static_cast<std::size_t>(frames) * 5 / 4 + 7200 + 7200);
     int size;
     if (channels == 2)
-        size = lame_encode_buffer_interleaved(lame, pcm.data(), frames,
-                                              out.data(), static_cast<int>(out.size()));
+        size = lame_encode_buffer_interleaved(lame, pcm.data(), frames, out.data(),
+                                              static_cast<int>(out.size()));
     else
         size = lame_encode_buffer(lame, pcm.data(), pcm.data(), frames, out.data(),
                                   static_cast<int>(out.size()));

@@ -1,7 +1,8 @@
 // The sound server's output through libpulse (PulseAudio, and PipeWire's PulseAudio
-// service), on a threaded mainloop. The server's timing information, interpolated between
-// its updates, says how much of what was written has been played; the output keeps a
-// snapshot of it that the position queries read without taking the mainloop's lock.
+// service), on a threaded mainloop. The server's timing information (which libpulse keeps
+// up to date by itself) says how much of what was written had been played at a given
+// moment; the output keeps that as a snapshot, which the position queries read without
+// taking the mainloop's lock and run on from at the nominal rate.
 #include "platform/host/sdl/audio_outputs.h"
 
 #include <pulse/pulseaudio.h>
@@ -28,21 +29,25 @@ bool started = false; // under the mainloop lock
 std::mutex snapshot_mutex; // held only to copy the snapshot
 host_audio_timing snapshot;
 
-// With the mainloop lock held (in its callbacks, or by us).
+// With the mainloop lock held (in its callbacks, or by us). From the server's latest timing
+// information as it came, not libpulse's smoothed time: what the sink had taken of the
+// stream, less what it held unplayed, at the moment the information describes.
 void take_snapshot(pa_stream *s) {
     host_audio_timing now{.counted = true};
-    pa_usec_t played_usec = 0;
     const pa_timing_info *info = pa_stream_get_timing_info(s);
-    if (info && pa_stream_get_time(s, &played_usec) == 0) {
-        now.played = played_usec * sample_spec.rate / 1000000 * pa_frame_size(&sample_spec);
-        // libpulse's own interpolation runs on only while the server says it plays.
+    if (info && !info->read_index_corrupt && info->read_index > 0) {
+        const std::uint64_t held = pa_usec_to_bytes(info->sink_usec, &sample_spec);
+        const auto read = static_cast<std::uint64_t>(info->read_index);
+        now.played = read > held ? read - held : 0;
         now.running = info->playing != 0 && pa_stream_is_corked(s) == 0;
+        const std::uint64_t age_ns = pa_timeval_age(&info->timestamp) * 1000;
+        now.counted_at = native_audio_clock() - age_ns;
+    } else {
+        now.counted_at = native_audio_clock();
     }
-    now.counted_at = native_audio_clock();
+    // A count that comes out lower than the last one ran on holds the position (the library
+    // never lets it go back) until the sound catches up.
     std::lock_guard<std::mutex> hold(snapshot_mutex);
-    // The snapshot never goes back; the queries keep their positions from going back too.
-    if (now.played < snapshot.played)
-        now.played = snapshot.played;
     snapshot = now;
 }
 
@@ -146,9 +151,11 @@ int connect_stream() {
     attr.prebuf = static_cast<std::uint32_t>(-1);
     attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(-1);
-    const auto flags =
-        static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
-                                       PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
+    // No PA_STREAM_INTERPOLATE_TIMING: libpulse's smoothed time wandered by up to 7 ms on a
+    // null sink at the default latency, where the timing information as it comes, run on at
+    // the nominal rate, stayed within 2 ms (bench/audio_heard.sh).
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
     if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
         return 0;
     return wait_for_stream();
