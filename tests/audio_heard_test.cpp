@@ -3,8 +3,8 @@
 // stream plays and its length after its end; and a click encoded at 2.000 s decodes there.
 #include "platform/bass.h"
 
-#include "platform/audio/library.h"
-#include "platform/host/headless/audio_clock.h"
+#include "platform/audio/reset.h"
+#include "platform/host/headless/audio_control.h"
 #include "tests/support/tone_mp3.h"
 
 #include <gtest/gtest.h>

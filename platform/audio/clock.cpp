@@ -8,12 +8,12 @@ std::uint64_t play_bytes_in(std::uint64_t ticks, std::uint64_t ticks_per_second)
     // days) the answer no longer matters, as every caller caps it at what was handed.
     const std::uint64_t whole = ticks / ticks_per_second;
     const std::uint64_t part = ticks % ticks_per_second;
-    if (whole >= (std::uint64_t{1} << 40) / play_bytes_per_second)
+    if (whole >= (std::uint64_t{1} << 40) / pcm_bytes_per_second)
         return std::uint64_t{1} << 40;
-    std::uint64_t bytes = whole * play_bytes_per_second;
+    std::uint64_t bytes = whole * pcm_bytes_per_second;
     // part < ticks_per_second; the product fits for any clock up to 10^14 ticks a second.
-    bytes += part * play_bytes_per_second / ticks_per_second;
-    return bytes - bytes % play_frame_bytes;
+    bytes += part * pcm_bytes_per_second / ticks_per_second;
+    return bytes - bytes % pcm_frame_bytes;
 }
 
 play_clock::play_clock(std::uint64_t ticks_per_second) : ticks_per_second_(ticks_per_second) {}
@@ -55,14 +55,14 @@ std::uint64_t heard_bytes(const host_audio_timing &timing, play_clock &callbacks
                           std::uint64_t now) {
     std::uint64_t heard;
     if (timing.counted) {
-        heard = timing.played - timing.played % play_frame_bytes;
+        heard = timing.played - timing.played % pcm_frame_bytes;
         if (timing.running && now > timing.counted_at)
             heard += play_bytes_in(now - timing.counted_at, callbacks.ticks_per_second());
     } else {
         const std::uint64_t handed = callbacks.position(now);
         const std::uint64_t latency =
-            timing.latency + (play_frame_bytes - timing.latency % play_frame_bytes) %
-                                 play_frame_bytes; // whole frames, rounded up
+            timing.latency + (pcm_frame_bytes - timing.latency % pcm_frame_bytes) %
+                                 pcm_frame_bytes; // whole frames, rounded up
         heard = handed > latency ? handed - latency : 0;
     }
     return std::min(heard, callbacks.handed_total());

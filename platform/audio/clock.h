@@ -9,12 +9,10 @@
 // The heard count comes from the output (platform/host/audio.h): a sound server counts what
 // it has played, and the count runs on at the nominal rate from the moment it was taken.
 // An output that cannot count is timed by its callbacks (play_clock) less its latency.
+#include "platform/audio/pcm.h"
 #include "platform/host/audio.h"
 
 #include <cstdint>
-
-constexpr std::uint64_t play_bytes_per_second = 44100 * 2 * 2;
-constexpr std::uint64_t play_frame_bytes = 4;
 
 // Bytes of playing time in `ticks` ticks of a clock of `ticks_per_second`, in whole sample
 // frames; no overflow for any gap.
@@ -31,8 +29,8 @@ std::uint64_t play_bytes_in(std::uint64_t ticks, std::uint64_t ticks_per_second)
 // one buffer of a device that runs fast. In whole sample frames.
 class play_clock {
   public:
-    static constexpr std::uint64_t bytes_per_second = play_bytes_per_second;
-    static constexpr std::uint64_t frame_bytes = play_frame_bytes;
+    static constexpr std::uint64_t bytes_per_second = pcm_bytes_per_second;
+    static constexpr std::uint64_t frame_bytes = pcm_frame_bytes;
 
     // `ticks_per_second`: the unit of the times passed in (must be non-zero).
     explicit play_clock(std::uint64_t ticks_per_second);

@@ -6,7 +6,7 @@
 // API would round to 0.
 #include "tests/support/heard_clicks.h"
 
-#include "platform/audio/library.h"
+#include "platform/audio/reset.h"
 #include "platform/bass.h"
 #include "tests/support/tone_mp3.h"
 

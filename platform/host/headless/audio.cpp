@@ -1,6 +1,7 @@
 // The virtual audio device: it plays only when told to, on the caller's thread.
-#include "platform/host/headless/audio_clock.h"
+#include "platform/host/headless/audio_control.h"
 
+#include "platform/audio/pcm.h"
 #include "platform/host/audio.h"
 
 #include <atomic>
@@ -9,8 +10,6 @@
 #include <vector>
 
 namespace {
-
-constexpr std::uint64_t bytes_per_second = 44100 * 2 * 2;
 
 std::mutex device_mutex; // held around the callback, as a real device's lock is
 bool available = true;
@@ -65,7 +64,7 @@ std::uint64_t headless_clock() {
 }
 
 std::uint64_t headless_clock_frequency() {
-    return bytes_per_second;
+    return pcm_bytes_per_second;
 }
 
 // A virtual device hears what it pulls as its clock passes over it, after the latency the
