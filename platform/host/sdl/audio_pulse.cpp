@@ -14,10 +14,12 @@ namespace {
 
 constexpr pa_sample_spec sample_spec = {PA_SAMPLE_S16NE, 44100, 2};
 
-// The latency asked for: enough that the picture decoding on the show's thread never
-// starves it. libpulse lets PULSE_LATENCY_MSEC override it, and a sink (Bluetooth) may
-// impose more; the position measures what the server reports, whatever it is.
-constexpr pa_usec_t wanted_latency_usec = 50000;
+// The latency asked for: enough that a busy machine (the show's thread decoding pictures,
+// other programs) rarely starves the stream; at 50 ms a loaded two-core machine made it run
+// dry several times a minute. The position counts it whatever it is, so the pictures lose
+// nothing to it. libpulse lets PULSE_LATENCY_MSEC override it, and a sink (Bluetooth) may
+// impose more; the position measures what the server reports.
+constexpr pa_usec_t wanted_latency_usec = 100000;
 
 pa_threaded_mainloop *loop = nullptr;
 pa_context *context = nullptr;
@@ -55,6 +57,28 @@ void on_timing(pa_stream *s, void *) {
     take_snapshot(s);
 }
 
+void on_timing_updated(pa_stream *s, int, void *) {
+    take_snapshot(s);
+}
+
+// libpulse's automatic updates come every 1.5 s once a stream runs steadily; between them
+// the snapshot runs on by itself, blind to a pause in the sound. Asking again every 100 ms
+// (one round trip) keeps it near what the server says.
+std::uint64_t last_timing_request = 0;
+constexpr std::uint64_t timing_request_interval = native_audio_clock_frequency / 10;
+
+void request_timing(pa_stream *s) {
+    last_timing_request = native_audio_clock();
+    if (pa_operation *op = pa_stream_update_timing_info(s, on_timing_updated, nullptr))
+        pa_operation_unref(op);
+}
+
+// The server ran out of sound (the show's thread or this one held up): the sound has
+// stopped, so the position must stop with it as soon as the server can say so.
+void on_underflow(pa_stream *s, void *) {
+    request_timing(s);
+}
+
 // Hands the server `bytes` from the fill callback, in the buffers it lends.
 void write_out(pa_stream *s, std::size_t bytes) {
     while (bytes > 0) {
@@ -76,8 +100,11 @@ void write_out(pa_stream *s, std::size_t bytes) {
 
 // The server asks for more. Until start, it waits (the device pulls nothing while paused).
 void on_write(pa_stream *s, std::size_t bytes, void *) {
-    if (started)
-        write_out(s, bytes);
+    if (!started)
+        return;
+    write_out(s, bytes);
+    if (native_audio_clock() - last_timing_request >= timing_request_interval)
+        request_timing(s);
 }
 
 void signal_loop(void *) {
@@ -145,6 +172,7 @@ int connect_stream() {
     pa_stream_set_write_callback(stream, on_write, nullptr);
     pa_stream_set_latency_update_callback(stream, on_timing, nullptr);
     pa_stream_set_started_callback(stream, on_timing, nullptr);
+    pa_stream_set_underflow_callback(stream, on_underflow, nullptr);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(wanted_latency_usec, &sample_spec));
