@@ -1,8 +1,8 @@
 // The sound server's output through libpulse (PulseAudio, and PipeWire's PulseAudio
-// service), on a threaded mainloop. The server's timing information (which libpulse keeps
-// up to date by itself) says how much of what was written had been played at a given
-// moment; the output keeps that as a snapshot, which the position queries read without
-// taking the mainloop's lock and run on from at the nominal rate.
+// service), on a threaded mainloop. The server's timing information (updated by libpulse,
+// and asked for every 100 ms and on underflow) says how much of what was written had been
+// played at a given moment; the output keeps that as a snapshot, which the position
+// queries read without taking the mainloop's lock and run on from at the nominal rate.
 #include "platform/host/sdl/audio_outputs.h"
 
 #include <pulse/pulseaudio.h>
