@@ -64,14 +64,14 @@ refresh_verdict refresh_schedule::presented(std::int64_t start, std::int64_t end
         return refresh_keep;
     ++presents_;
     if (end - start > blocked_too_long && presents_ > warm_up_presents)
-        return refresh_drop_vsync;
+        return refresh_vsync_blocks;
     quick_presents_ = end - start < period_ / 16 ? quick_presents_ + 1 : 0;
     if (quick_presents_ >= quick_presents_allowed)
-        return refresh_drop_vsync;
+        return refresh_vsync_never_waits;
     // Locked, each present meets the host's next blank; one that comes back well before
     // it did not wait for it.
     if (locked_ && end - last_vblank_ < period_ / 2)
-        return refresh_drop_vsync;
+        return refresh_vsync_never_waits;
     observe_vblank(end);
     if (locked_) {
         due_ = end;

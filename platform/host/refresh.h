@@ -7,18 +7,20 @@
 //
 // A host's present, for a flip (or a windowed blit) at `now`:
 //   if (schedule.flip(now)) { draw; start = clock(); present; end = clock();
-//       if (schedule.presented(start, end) == refresh_drop_vsync) { vsync off;
+//       if (schedule.presented(start, end) != refresh_keep) { vsync off;
 //           schedule.set_host_refresh(0); } }
 //   sleep until schedule.due();
 #include <cstdint>
 
 enum refresh_verdict {
     refresh_keep = 0,
-    // The host's vertical blank cannot be relied on: a present blocked the show for longer
-    // than an emulated frame (a hidden window may get no vertical blank at all), or presents
-    // keep returning at once (a vsync that does not wait). The host should stop waiting for
-    // it and tell the schedule it has no refresh of its own.
-    refresh_drop_vsync,
+    // The host's vertical blank cannot be relied on, and the host should stop waiting for
+    // it and tell the schedule it has no refresh of its own (set_host_refresh(0)):
+    // a present blocked the show for longer than an emulated frame (a hidden window may get
+    // no vertical blank at all; worth trying again once it is in front);
+    refresh_vsync_blocks,
+    // or presents keep returning at once (a vsync that does not wait).
+    refresh_vsync_never_waits,
 };
 
 class refresh_schedule {
