@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -119,11 +120,33 @@ TEST(RefreshSchedule, SixtyFlipsASecondAtEveryHostRate) {
 }
 
 TEST(RefreshSchedule, GivesUpAVerticalBlankThatDoesNotCome) {
-    // A window hidden after 2 s gets no blank: the first present that waits too long
+    // A window hidden after 2 s gets no blank: the first present that waits that long
     // hands the pace to the schedule, and the show still makes its 60 flips a second.
     const run_result hidden = simulate({60, 0, 3'000'000, 2 * second}, 10);
     EXPECT_TRUE(hidden.dropped);
     EXPECT_NEAR(hidden.flips, 600 - 60, 3); // the one second that present took
+
+    // A present slowed down by a busy machine keeps the vsync; a run of them does not.
+    {
+        refresh_schedule slow;
+        slow.set_host_refresh(second / 60);
+        std::int64_t at = 0;
+        std::vector<refresh_verdict> verdicts;
+        std::vector<std::int64_t> durations(60, 5'000'000); // the window's first frames
+        durations[1] = 200'000'000;                         // compiling its shaders
+        for (std::int64_t took : {5'000'000, 5'000'000, 5'000'000, 30'000'000, 5'000'000,
+                                  30'000'000, 30'000'000, 30'000'000})
+            durations.push_back(took);
+        for (std::int64_t took : durations) {
+            slow.flip(at);
+            verdicts.push_back(slow.presented(at, at + took));
+            at += took + 3'000'000;
+        }
+        EXPECT_EQ(verdicts[1], refresh_keep);
+        EXPECT_EQ(verdicts[60 + 3], refresh_keep);
+        EXPECT_EQ(verdicts[60 + 6], refresh_keep);
+        EXPECT_EQ(verdicts[60 + 7], refresh_vsync_blocks);
+    }
 
     // Presents that return at once: a vsync that does not wait.
     refresh_schedule schedule;
@@ -152,6 +175,9 @@ TEST(RefreshSchedule, DeadlinesAndBlanksBetweenFlips) {
     EXPECT_EQ(schedule.due(), second);
     EXPECT_TRUE(schedule.flip(second + 10));
     EXPECT_EQ(schedule.due(), second + frame);
+    // One a couple of frames late keeps the schedule and returns at once, to catch up.
+    EXPECT_TRUE(schedule.flip(second + 3 * frame));
+    EXPECT_EQ(schedule.due(), second + 2 * second / 60);
 }
 
 } // namespace

@@ -9,10 +9,17 @@ constexpr std::int64_t frame = refresh_schedule::second / refresh_schedule::rate
 // frame: the flip returns that much late (the deadlines after it stay where they are)
 // rather than leave that blank without a new frame while the next one is being made.
 constexpr std::int64_t late_allowed = frame / 2;
-// A present that kept the show this long (beyond an emulated frame and a half, once the
-// first presents of a window are over) has no vertical blank to wait for.
-constexpr std::int64_t blocked_too_long = frame * 3 / 2;
-constexpr int warm_up_presents = 2;
+// A present that kept the show for several frames had no vertical blank to wait for; so
+// had presents of more than a frame and a half in a row. A present includes the drawing,
+// which on a machine without a GPU can take a frame or more now and then, and much longer
+// while the first frames of a window compile their shaders: that alone is no reason to give
+// up the vsync. So until warm_up_presents have gone by, only a very long wait counts.
+constexpr std::int64_t blocked_too_long = frame * 4;
+constexpr std::int64_t blocked_long = frame * 3 / 2;
+constexpr std::int64_t blocked_at_start = frame * 15;
+constexpr int long_presents_allowed = 3;
+constexpr int warm_up_presents = 60;
+constexpr std::int64_t catch_up_frames = 4;
 // Presents in a row that returned at once before a vsync is taken for one that does not
 // wait.
 constexpr int quick_presents_allowed = 60;
@@ -30,6 +37,7 @@ void refresh_schedule::set_host_refresh(std::int64_t period) {
     run_periods_ = 0;
     presents_ = 0;
     quick_presents_ = 0;
+    long_presents_ = 0;
     locked_ = false;
 }
 
@@ -45,8 +53,9 @@ bool refresh_schedule::flip(std::int64_t now) {
     }
     std::int64_t d = deadline(++count_);
     // Far behind (the show could not keep up, or the process was stopped): start afresh
-    // rather than rush through the refreshes it missed.
-    if (d + frame < now) {
+    // rather than rush through the refreshes it missed. A few frames behind (the process
+    // was not scheduled for a moment on a busy machine) it catches up by not waiting.
+    if (d + catch_up_frames * frame < now) {
         origin_ = now;
         count_ = 0;
         d = now;
@@ -63,7 +72,10 @@ refresh_verdict refresh_schedule::presented(std::int64_t start, std::int64_t end
     if (period_ == 0)
         return refresh_keep;
     ++presents_;
-    if (end - start > blocked_too_long && presents_ > warm_up_presents)
+    long_presents_ = end - start > blocked_long ? long_presents_ + 1 : 0;
+    const bool warm = presents_ > warm_up_presents;
+    if (end - start > blocked_at_start ||
+        (warm && (end - start > blocked_too_long || long_presents_ >= long_presents_allowed)))
         return refresh_vsync_blocks;
     quick_presents_ = end - start < period_ / 16 ? quick_presents_ + 1 : 0;
     if (quick_presents_ >= quick_presents_allowed)

@@ -16,8 +16,8 @@ enum refresh_verdict {
     refresh_keep = 0,
     // The host's vertical blank cannot be relied on, and the host should stop waiting for
     // it and tell the schedule it has no refresh of its own (set_host_refresh(0)):
-    // a present blocked the show for longer than an emulated frame (a hidden window may get
-    // no vertical blank at all; worth trying again once it is in front);
+    // presents blocked the show for several emulated frames (a hidden window may get no
+    // vertical blank at all; worth trying again once it is in front);
     refresh_vsync_blocks,
     // or presents keep returning at once (a vsync that does not wait).
     refresh_vsync_never_waits,
@@ -73,4 +73,5 @@ class refresh_schedule {
     bool locked_ = false;
     int presents_ = 0;       // since the host refresh was set
     int quick_presents_ = 0; // in a row that returned at once
+    int long_presents_ = 0;  // in a row that took more than a frame and a half
 };

@@ -25,8 +25,9 @@ struct sdl_window {
     int frame_w, frame_h;
     Uint32 frame_format;
     int sharp_w, sharp_h;
-    bool vsync;               // the renderer waits for the vertical blank now
-    bool vsync_blocked;       // it was turned off for blocking a present; tried again on focus
+    bool vsync;         // the renderer waits for the vertical blank now
+    bool vsync_blocked; // it was turned off for blocking a present, until retry_at
+    std::int64_t retry_at;
     std::int64_t host_period; // of the display's refresh, as SDL reports it
     // Where the renderer rasterises on the processor: the sharp scaling done by our own
     // code, into a texture drawn in one plain pass (platform/host/sdl/sharp_scale.h).
@@ -333,11 +334,26 @@ void draw(sdl_window *w, const host_frame *frame, const host_rect *dst) {
     }
 }
 
+// A window that blocked its presents (hidden, or the machine stalled) gets its vsync back
+// once it is shown or in front again, or some seconds later.
+void retry_vsync(sdl_window *w) {
+    if (!w->vsync_blocked)
+        return;
+    w->vsync_blocked = false;
+    if (SDL_RenderSetVSync(w->renderer, 1) == 0) {
+        w->vsync = true;
+        schedule.set_host_refresh(w->host_period);
+    }
+}
+
 void sdl_present(int id, const host_frame *frame, const host_rect *dst) {
     sdl_window *w = find(id);
     if (!w || frame->width <= 0 || frame->height <= 0)
         return;
-    if (schedule.flip(clock_now())) {
+    const std::int64_t now = clock_now();
+    if (w->vsync_blocked && now >= w->retry_at)
+        retry_vsync(w);
+    if (schedule.flip(now)) {
         draw(w, frame, dst);
         const std::int64_t start = clock_now();
         SDL_RenderPresent(w->renderer);
@@ -347,6 +363,7 @@ void sdl_present(int id, const host_frame *frame, const host_rect *dst) {
             SDL_RenderSetVSync(w->renderer, 0);
             w->vsync = false;
             w->vsync_blocked = verdict == refresh_vsync_blocks;
+            w->retry_at = clock_now() + 10 * refresh_schedule::second;
             schedule.set_host_refresh(0);
         }
     }
@@ -357,16 +374,9 @@ void sdl_wait_vblank() {
     sleep_until(schedule.next_vblank(clock_now()));
 }
 
-// A window that blocked its presents while hidden gets its vsync back when it is in front.
 void retry_vsync(int id) {
-    sdl_window *w = find(id);
-    if (!w || !w->vsync_blocked)
-        return;
-    w->vsync_blocked = false;
-    if (SDL_RenderSetVSync(w->renderer, 1) == 0) {
-        w->vsync = true;
-        schedule.set_host_refresh(w->host_period);
-    }
+    if (sdl_window *w = find(id))
+        retry_vsync(w);
 }
 
 host_key key_of(SDL_Scancode code) {
@@ -438,6 +448,8 @@ int sdl_poll_event(host_event *event) {
                 *event = {host_event_focus, id, 0, 0};
                 return 1;
             case SDL_WINDOWEVENT_EXPOSED:
+                retry_vsync(id);
+                [[fallthrough]];
             case SDL_WINDOWEVENT_SIZE_CHANGED:
                 *event = {host_event_expose, id, 0, 0};
                 return 1;
