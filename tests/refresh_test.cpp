@@ -134,8 +134,8 @@ TEST(RefreshSchedule, GivesUpAVerticalBlankThatDoesNotCome) {
         std::vector<refresh_verdict> verdicts;
         std::vector<std::int64_t> durations(60, 5'000'000); // the window's first frames
         durations[1] = 200'000'000;                         // compiling its shaders
-        for (std::int64_t took : {5'000'000, 5'000'000, 5'000'000, 30'000'000, 5'000'000,
-                                  30'000'000, 30'000'000, 30'000'000})
+        for (std::int64_t took : {5'000'000, 5'000'000, 5'000'000, 40'000'000, 5'000'000,
+                                  40'000'000, 40'000'000, 40'000'000})
             durations.push_back(took);
         for (std::int64_t took : durations) {
             slow.flip(at);

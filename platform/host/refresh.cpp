@@ -10,12 +10,12 @@ constexpr std::int64_t frame = refresh_schedule::second / refresh_schedule::rate
 // rather than leave that blank without a new frame while the next one is being made.
 constexpr std::int64_t late_allowed = frame / 2;
 // A present that kept the show for several frames had no vertical blank to wait for; so
-// had presents of more than a frame and a half in a row. A present includes the drawing,
-// which on a machine without a GPU can take a frame or more now and then, and much longer
-// while the first frames of a window compile their shaders: that alone is no reason to give
-// up the vsync. So until warm_up_presents have gone by, only a very long wait counts.
-constexpr std::int64_t blocked_too_long = frame * 4;
-constexpr std::int64_t blocked_long = frame * 3 / 2;
+// had presents in a row that took longer than a frame's drawing and a refresh of the
+// host's. A present includes the drawing, which on a busy machine without a GPU can take a
+// frame or more now and then, and much longer while the first frames of a window compile
+// their shaders: that alone is no reason to give up the vsync. So until warm_up_presents
+// have gone by, only a very long wait counts.
+constexpr std::int64_t blocked_too_long = frame * 8;
 constexpr std::int64_t blocked_at_start = frame * 15;
 constexpr int long_presents_allowed = 3;
 constexpr int warm_up_presents = 60;
@@ -72,7 +72,8 @@ refresh_verdict refresh_schedule::presented(std::int64_t start, std::int64_t end
     if (period_ == 0)
         return refresh_keep;
     ++presents_;
-    long_presents_ = end - start > blocked_long ? long_presents_ + 1 : 0;
+    // A present may wait a whole refresh of the host's after a frame's drawing.
+    long_presents_ = end - start > period_ + frame ? long_presents_ + 1 : 0;
     const bool warm = presents_ > warm_up_presents;
     if (end - start > blocked_at_start ||
         (warm && (end - start > blocked_too_long || long_presents_ >= long_presents_allowed)))
