@@ -190,6 +190,55 @@ TEST(ShowMain, EscapeHeldAtTheFirstFrameEndsAfterIt) {
     EXPECT_EQ(show.frames, 1);
 }
 
+// The emulated display refreshes 60 times a second of the display clock whatever the
+// simulated display's own refresh; near 60 Hz it follows that display's blanks exactly.
+TEST(ShowMain, SixtyFlipsASecondOnEveryDisplay) {
+    struct rate_case {
+        double hz;
+        int flips; // in 10 s, within 3
+    };
+    const rate_case cases[] = {{50, 600},  {59.94, 599}, {60, 600}, {75, 600},
+                               {120, 600}, {144, 600},   {240, 600}};
+    constexpr std::int64_t ten_seconds = 10'000'000'000;
+    for (const rate_case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.hz) + " Hz");
+        headless_set_refresh(c.hz);
+        std::int64_t start = 0;
+        int first_flip = 0, flips = -1;
+        std::vector<std::int64_t> shown; // when each of the show's frames reached the screen
+        show_run show;
+        show.on_frame = [&](int index, const std::uint32_t *) {
+            // From the second frame: the first pump repaints the first frame once more.
+            if (index == 0)
+                return;
+            const std::int64_t now = headless_display_clock();
+            if (index == 1) {
+                start = now;
+                first_flip = win32_ddraw_count().flips;
+            }
+            if (flips >= 0)
+                return;
+            shown.push_back(now);
+            if (now - start >= ten_seconds) {
+                flips = win32_ddraw_count().flips - first_flip;
+                headless_escape(true);
+            }
+        };
+        show.run(show_folder());
+        ASSERT_EQ(show.result, 0);
+        EXPECT_NEAR(flips, c.flips, 3);
+        if (c.hz == 60) {
+            // Every flip reached the screen, each at the blank after the one before.
+            EXPECT_EQ(static_cast<int>(shown.size()), flips + 1);
+            int not_next = 0;
+            for (std::size_t i = 1; i < shown.size(); ++i)
+                not_next += std::abs(shown[i] - shown[i - 1] - 16'666'667) > 1 ? 1 : 0;
+            EXPECT_EQ(not_next, 0);
+        }
+    }
+    headless_set_refresh(60);
+}
+
 TEST(ShowMain, CloseRequestEndsIt) {
     show_run show;
     show.on_frame = [](int index, const std::uint32_t *) {

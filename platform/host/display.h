@@ -79,9 +79,14 @@ struct host_display_api {
     void (*window_client)(int window, host_rect *client);
     // Exclusive full screen at the current display mode (on 1), or back to a window (on 0).
     void (*window_fullscreen)(int window, int on);
-    // Shows a frame: full screen when dst is null, else stretched into dst of the client
-    // area. Returns once the display can take the next frame (the vertical blank).
+    // Flips a frame to the screen: full screen when dst is null, else stretched into dst of
+    // the client area. Returns at the emulated display's next vertical blank, 60 a second
+    // whatever the host's own refresh (platform/host/refresh.h keeps that schedule); the
+    // host shows the latest frame at its own refresh, and never blocks much longer than one
+    // emulated frame.
     void (*present)(int window, const host_frame *frame, const host_rect *dst);
+    // Sleeps until the emulated display's next vertical blank.
+    void (*wait_vblank)();
 
     // The next pending event; 0 when there is none.
     int (*poll_event)(host_event *event);

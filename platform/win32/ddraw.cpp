@@ -228,6 +228,10 @@ void ddraw_object::leave_exclusive() {
         host_display.window_fullscreen(host_window, 0);
 }
 
+bool ddraw_exclusive_inactive() {
+    return exclusive_owner && exclusive_owner->exclusive_and_inactive();
+}
+
 void ddraw_activation_changed(HWND window, int active) {
     if (exclusive_owner && exclusive_owner->window == window)
         exclusive_owner->activation_changed(active);

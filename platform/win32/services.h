@@ -7,3 +7,6 @@
 int user_host_window(HWND window);
 // Called by USER when a window of ours becomes the active one (1) or stops being it (0).
 void ddraw_activation_changed(HWND window, int active);
+// Whether an application holds the display in exclusive full screen but is not the active
+// one now (its surfaces are lost; it has nothing to show until it comes back).
+bool ddraw_exclusive_inactive();

@@ -388,6 +388,11 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT rem
             quit_posted = false;
         return TRUE;
     }
+    // A full-screen application that another one has pushed aside has nothing to show and
+    // loops on its messages; the pump waits for the display's refresh meanwhile, so that
+    // the loop costs next to nothing until the application comes back.
+    if (queue.empty() && ddraw_exclusive_inactive())
+        host_display.wait_vblank();
     return FALSE;
 }
 

@@ -1,6 +1,7 @@
 // The headless display: an adapter that a test configures, input that a test scripts, and
 // every presented frame kept for the test to read back.
 #include "platform/host/headless/display_control.h"
+#include "platform/host/refresh.h"
 
 #include <deque>
 
@@ -21,6 +22,31 @@ int next_window = 1;
 bool cursor_visible = true;
 headless_present_hook present_hook = nullptr;
 void *present_user = nullptr;
+
+// The display clock and the simulated display's refresh, in millihertz so that 59.94 Hz
+// is exact; its vertical blanks fall at whole multiples of its period from time 0.
+std::int64_t clock_now = 0;
+std::int64_t refresh_millihertz = 60000;
+refresh_schedule schedule;
+bool schedule_set = false;
+
+std::int64_t blank(__int128 k) {
+    return static_cast<std::int64_t>(k * 1'000'000'000'000 / refresh_millihertz);
+}
+
+// The first blank after t (blanks are rounded down to whole nanoseconds, so the estimate
+// may land on t itself).
+std::int64_t blank_after(std::int64_t t) {
+    __int128 k = static_cast<__int128>(t) * refresh_millihertz / 1'000'000'000'000 + 1;
+    while (blank(k) <= t)
+        ++k;
+    return blank(k);
+}
+
+void set_schedule() {
+    schedule.set_host_refresh(refresh_millihertz > 0 ? 1'000'000'000'000 / refresh_millihertz : 0);
+    schedule_set = true;
+}
 
 window_entry *find_window(int id) {
     for (window_entry &w : windows)
@@ -100,10 +126,29 @@ void headless_window_fullscreen(int id, int on) {
         w->state.fullscreen = on != 0;
 }
 
+void keep_frame(int id, const host_frame *frame, const host_rect *dst);
+
 void headless_present(int id, const host_frame *frame, const host_rect *dst) {
-    // Nobody is looking: cost nothing, so that a benchmark measures only the caller.
-    if (!present_hook && !config.keep_frames)
-        return;
+    if (!schedule_set)
+        set_schedule();
+    if (schedule.flip(clock_now)) {
+        const std::int64_t start = clock_now;
+        if (refresh_millihertz > 0)
+            clock_now = blank_after(clock_now);
+        // Nobody is looking: cost nothing, so that a benchmark measures only the caller.
+        if (present_hook || config.keep_frames)
+            keep_frame(id, frame, dst);
+        schedule.presented(start, clock_now);
+    }
+    if (schedule.due() > clock_now)
+        clock_now = schedule.due();
+}
+
+void headless_wait_vblank() {
+    clock_now = schedule.next_vblank(clock_now);
+}
+
+void keep_frame(int id, const host_frame *frame, const host_rect *dst) {
     window_entry *w = find_window(id);
     headless_frame f;
     f.width = frame->width;
@@ -135,6 +180,7 @@ void headless_present(int id, const host_frame *frame, const host_rect *dst) {
         f.dst_w = frame->width;
         f.dst_h = frame->height;
     }
+    f.shown_at = clock_now;
     if (present_hook)
         present_hook(f, present_user);
     if (config.keep_frames)
@@ -235,6 +281,15 @@ bool headless_cursor_visible() {
     return cursor_visible;
 }
 
+void headless_set_refresh(double hz) {
+    refresh_millihertz = hz > 0 ? static_cast<std::int64_t>(hz * 1000 + 0.5) : 0;
+    set_schedule();
+}
+
+std::int64_t headless_display_clock() {
+    return clock_now;
+}
+
 void headless_set_present_hook(headless_present_hook hook, void *user) {
     present_hook = hook;
     present_user = user;
@@ -248,6 +303,7 @@ const host_display_api host_display = {
     .window_client = headless_window_client,
     .window_fullscreen = headless_window_fullscreen,
     .present = headless_present,
+    .wait_vblank = headless_wait_vblank,
     .poll_event = headless_poll_event,
     .show_cursor = headless_show_cursor,
     .screen_saver = headless_screen_saver,

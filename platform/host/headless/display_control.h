@@ -28,6 +28,7 @@ struct headless_frame {
     bool fullscreen;                  // by a flip; otherwise by a blit into a window
     int dst_x, dst_y, dst_w, dst_h;   // where in the client area (full screen: the whole mode)
     int client_w, client_h;           // the window's client area at the time
+    std::int64_t shown_at;            // the display clock when it reached the screen
 };
 
 struct headless_message_box {
@@ -71,6 +72,14 @@ headless_window_state headless_window();
 int headless_open_windows();
 bool headless_cursor_visible();
 
-// Called on every presented frame (flip or blit), before it is kept.
+// The simulated display's own refresh: presents wait for its vertical blank, `hz` times a
+// second of the display clock (0: it has none, and presents return at once). Default 60.
+void headless_set_refresh(double hz);
+// The display clock, in nanoseconds of virtual time. It moves only while the platform
+// layer waits: for the simulated display's vertical blank, or for the emulated display's.
+std::int64_t headless_display_clock();
+
+// Called on every presented frame (flip or blit), before it is kept. Flips that the
+// emulated display's schedule passes over (on a display slower than 60 Hz) come not.
 typedef void (*headless_present_hook)(const headless_frame &frame, void *user);
 void headless_set_present_hook(headless_present_hook hook, void *user);

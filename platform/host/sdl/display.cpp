@@ -1,11 +1,18 @@
 // The real display host: SDL windows, keyboard and message boxes. Full screen shows the
 // emulated mode as a 4:3 monitor would, filling the height and centred on black, scaled
 // sharply: nearest-neighbour to the largest whole multiple, then linear to the final size.
+// Flips keep the emulated display's 60 Hz (platform/host/refresh.h) on the steady clock,
+// presenting with the renderer's vsync where it has a working one.
 #include "platform/host/display.h"
+#include "platform/host/refresh.h"
+#include "platform/host/sdl/sharp_scale.h"
 
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -18,12 +25,33 @@ struct sdl_window {
     int frame_w, frame_h;
     Uint32 frame_format;
     int sharp_w, sharp_h;
-    bool vsync;         // the renderer waits for the vertical blank
-    int quick_presents; // presents in a row that returned far too soon for a vsync
-    Uint64 deadline;    // of the 60 Hz pacer
+    bool vsync;         // the renderer waits for the vertical blank now
+    bool vsync_blocked; // it was turned off for blocking a present, until retry_at
+    std::int64_t retry_at;
+    std::int64_t host_period; // of the display's refresh, as SDL reports it
+    // Where the renderer rasterises on the processor: the sharp scaling done by our own
+    // code, into a texture drawn in one plain pass (platform/host/sdl/sharp_scale.h).
+    bool processor_scaling;
+    SDL_Texture *scaled;
+    Uint32 scaled_format; // OpenGL takes red first in memory without a conversion
+    sharp_plan plan;
 };
 
 std::vector<sdl_window *> windows;
+// The emulated display: one, whichever window shows it.
+refresh_schedule schedule;
+
+std::int64_t clock_now() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void sleep_until(std::int64_t t) {
+    const std::int64_t now = clock_now();
+    if (t > now)
+        std::this_thread::sleep_for(std::chrono::nanoseconds(t - now));
+}
 
 bool video_ready() {
     if (SDL_WasInit(SDL_INIT_VIDEO))
@@ -70,6 +98,22 @@ int sdl_accepts_mode(int width, int height, int bits) {
     return bits == 32 || bits == 24 || bits == 16 || bits == 15 || bits == 8;
 }
 
+// SDL's software renderer, or OpenGL on a rasteriser that runs on the processor (Mesa's
+// llvmpipe, softpipe and swrast, as on a machine without a GPU or under a virtual X server).
+bool rasterises_on_processor(const SDL_RendererInfo &info) {
+    if (SDL_strcmp(info.name, "software") == 0)
+        return true;
+    if (SDL_strncmp(info.name, "opengl", 6) != 0)
+        return false;
+    using get_string_fn = const unsigned char *(*)(unsigned);
+    auto get_string = reinterpret_cast<get_string_fn>(SDL_GL_GetProcAddress("glGetString"));
+    const unsigned gl_renderer = 0x1F01;
+    const char *name =
+        get_string ? reinterpret_cast<const char *>(get_string(gl_renderer)) : nullptr;
+    return name && (SDL_strstr(name, "llvmpipe") || SDL_strstr(name, "softpipe") ||
+                    SDL_strstr(name, "swrast") || SDL_strstr(name, "Software Rasterizer"));
+}
+
 int sdl_window_open(const char *title, int x, int y, int w, int h, int flags) {
     if (!video_ready())
         return 0;
@@ -101,10 +145,22 @@ int sdl_window_open(const char *title, int x, int y, int w, int h, int flags) {
         return 0;
     }
     SDL_RendererInfo info;
-    bool vsync =
-        SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
-    windows.push_back(new sdl_window{window, renderer, nullptr, nullptr, 0, 0, 0, 0, 0, vsync, 0,
-                                     SDL_GetPerformanceCounter()});
+    const bool have_info = SDL_GetRendererInfo(renderer, &info) == 0;
+    auto *entry = new sdl_window{};
+    entry->window = window;
+    entry->renderer = renderer;
+    entry->vsync = have_info && (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+    SDL_DisplayMode mode;
+    entry->host_period = refresh_schedule::second / refresh_schedule::rate;
+    if (SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window), &mode) == 0 &&
+        mode.refresh_rate > 0)
+        entry->host_period = refresh_schedule::second / mode.refresh_rate;
+    entry->processor_scaling = have_info && rasterises_on_processor(info);
+    entry->scaled_format = have_info && SDL_strncmp(info.name, "opengl", 6) == 0
+                               ? SDL_PIXELFORMAT_BGR888
+                               : SDL_PIXELFORMAT_RGB888;
+    windows.push_back(entry);
+    schedule.set_host_refresh(entry->vsync ? entry->host_period : 0);
     // While a display is open the screen saver stays off.
     SDL_DisableScreenSaver();
     SDL_RaiseWindow(window);
@@ -119,6 +175,8 @@ void sdl_window_close(int id) {
         SDL_DestroyTexture(w->frame);
     if (w->sharp)
         SDL_DestroyTexture(w->sharp);
+    if (w->scaled)
+        SDL_DestroyTexture(w->scaled);
     SDL_DestroyRenderer(w->renderer);
     SDL_DestroyWindow(w->window);
     for (std::size_t i = 0; i < windows.size(); ++i)
@@ -167,27 +225,7 @@ Uint32 texture_format(int bits) {
     }
 }
 
-// Waits for the next vertical blank where the renderer does not: a 60 Hz pace, sleeping.
-void pace(sdl_window *w) {
-    Uint64 now = SDL_GetPerformanceCounter();
-    Uint64 period = SDL_GetPerformanceFrequency() / 60;
-    if (w->vsync) {
-        // A vsync that returns at once (no display to wait for, as under a virtual X
-        // server) is not one; after a run of those the pacer takes over.
-        w->quick_presents = now - w->deadline < period / 4 ? w->quick_presents + 1 : 0;
-        if (w->quick_presents > 30)
-            w->vsync = false;
-        w->deadline = now;
-        return;
-    }
-    Uint64 next = w->deadline + period;
-    if (next + period < now) // far behind: start afresh rather than rush to catch up
-        next = now;
-    if (next > now)
-        SDL_Delay(static_cast<Uint32>((next - now) * 1000 / SDL_GetPerformanceFrequency()));
-    w->deadline = next;
-}
-
+// The frame's texture, and the render target at its whole multiple (scale 0: none needed).
 bool prepare_textures(sdl_window *w, const host_frame *frame, int scale) {
     Uint32 format = texture_format(frame->bits);
     if (format == SDL_PIXELFORMAT_UNKNOWN)
@@ -206,7 +244,7 @@ bool prepare_textures(sdl_window *w, const host_frame *frame, int scale) {
         w->frame_format = format;
     }
     int sharp_w = frame->width * scale, sharp_h = frame->height * scale;
-    if (SDL_RenderTargetSupported(w->renderer) &&
+    if (scale > 0 && SDL_RenderTargetSupported(w->renderer) &&
         (!w->sharp || w->sharp_w != sharp_w || w->sharp_h != sharp_h)) {
         if (w->sharp)
             SDL_DestroyTexture(w->sharp);
@@ -220,10 +258,35 @@ bool prepare_textures(sdl_window *w, const host_frame *frame, int scale) {
     return SDL_UpdateTexture(w->frame, nullptr, frame->pixels, frame->pitch) == 0;
 }
 
-void sdl_present(int id, const host_frame *frame, const host_rect *dst) {
-    sdl_window *w = find(id);
-    if (!w || frame->width <= 0 || frame->height <= 0)
-        return;
+// The frame through the processor's sharp scaling into one texture, drawn in one pass.
+bool draw_scaled(sdl_window *w, const host_frame *frame, const SDL_Rect &target) {
+    if (frame->bits != 32)
+        return false;
+    sharp_plan &plan = w->plan;
+    if (!w->scaled || plan.src_w != frame->width || plan.src_h != frame->height ||
+        plan.dst_w != target.w || plan.dst_h != target.h) {
+        plan = plan_sharp(frame->width, frame->height, target.w, target.h);
+        if (w->scaled)
+            SDL_DestroyTexture(w->scaled);
+        w->scaled = SDL_CreateTexture(w->renderer, w->scaled_format, SDL_TEXTUREACCESS_STREAMING,
+                                      plan.tex_w, plan.tex_h);
+        if (!w->scaled)
+            return false;
+        SDL_SetTextureScaleMode(w->scaled, SDL_ScaleModeNearest);
+    }
+    void *pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(w->scaled, nullptr, &pixels, &pitch) != 0)
+        return false;
+    run_sharp(plan, frame->pixels, frame->pitch, pixels, pitch,
+              w->scaled_format == SDL_PIXELFORMAT_BGR888);
+    SDL_UnlockTexture(w->scaled);
+    SDL_RenderClear(w->renderer);
+    SDL_RenderCopy(w->renderer, w->scaled, nullptr, &target);
+    return true;
+}
+
+void draw(sdl_window *w, const host_frame *frame, const host_rect *dst) {
     int out_w = 0, out_h = 0;
     SDL_GetRendererOutputSize(w->renderer, &out_w, &out_h);
     SDL_Rect target;
@@ -252,8 +315,11 @@ void sdl_present(int id, const host_frame *frame, const host_rect *dst) {
         scale = 1;
 
     SDL_SetRenderDrawColor(w->renderer, 0, 0, 0, 255);
-    if (prepare_textures(w, frame, scale)) {
-        if (w->sharp && SDL_SetRenderTarget(w->renderer, w->sharp) == 0) {
+    const bool exact = target.w == frame->width * scale && target.h == frame->height * scale;
+    if (!exact && w->processor_scaling && draw_scaled(w, frame, target))
+        return;
+    if (prepare_textures(w, frame, exact ? 0 : scale)) {
+        if (!exact && w->sharp && SDL_SetRenderTarget(w->renderer, w->sharp) == 0) {
             SDL_RenderCopy(w->renderer, w->frame, nullptr, nullptr);
             SDL_SetRenderTarget(w->renderer, nullptr);
             SDL_RenderClear(w->renderer);
@@ -266,8 +332,51 @@ void sdl_present(int id, const host_frame *frame, const host_rect *dst) {
         // A palette-indexed surface has no colours to show: black.
         SDL_RenderClear(w->renderer);
     }
-    SDL_RenderPresent(w->renderer);
-    pace(w);
+}
+
+// A window that blocked its presents (hidden, or the machine stalled) gets its vsync back
+// once it is shown or in front again, or some seconds later.
+void retry_vsync(sdl_window *w) {
+    if (!w->vsync_blocked)
+        return;
+    w->vsync_blocked = false;
+    if (SDL_RenderSetVSync(w->renderer, 1) == 0) {
+        w->vsync = true;
+        schedule.set_host_refresh(w->host_period);
+    }
+}
+
+void sdl_present(int id, const host_frame *frame, const host_rect *dst) {
+    sdl_window *w = find(id);
+    if (!w || frame->width <= 0 || frame->height <= 0)
+        return;
+    const std::int64_t now = clock_now();
+    if (w->vsync_blocked && now >= w->retry_at)
+        retry_vsync(w);
+    if (schedule.flip(now)) {
+        draw(w, frame, dst);
+        const std::int64_t start = clock_now();
+        SDL_RenderPresent(w->renderer);
+        const refresh_verdict verdict = schedule.presented(start, clock_now());
+        if (verdict != refresh_keep) {
+            // The pace is the schedule's own from now on.
+            SDL_RenderSetVSync(w->renderer, 0);
+            w->vsync = false;
+            w->vsync_blocked = verdict == refresh_vsync_blocks;
+            w->retry_at = clock_now() + 10 * refresh_schedule::second;
+            schedule.set_host_refresh(0);
+        }
+    }
+    sleep_until(schedule.due());
+}
+
+void sdl_wait_vblank() {
+    sleep_until(schedule.next_vblank(clock_now()));
+}
+
+void retry_vsync(int id) {
+    if (sdl_window *w = find(id))
+        retry_vsync(w);
 }
 
 host_key key_of(SDL_Scancode code) {
@@ -332,12 +441,15 @@ int sdl_poll_event(host_event *event) {
                 *event = {host_event_close, id, 0, 0};
                 return 1;
             case SDL_WINDOWEVENT_FOCUS_GAINED:
+                retry_vsync(id);
                 *event = {host_event_focus, id, 1, 0};
                 return 1;
             case SDL_WINDOWEVENT_FOCUS_LOST:
                 *event = {host_event_focus, id, 0, 0};
                 return 1;
             case SDL_WINDOWEVENT_EXPOSED:
+                retry_vsync(id);
+                [[fallthrough]];
             case SDL_WINDOWEVENT_SIZE_CHANGED:
                 *event = {host_event_expose, id, 0, 0};
                 return 1;
@@ -409,6 +521,7 @@ const host_display_api host_display = {
     .window_client = sdl_window_client,
     .window_fullscreen = sdl_window_fullscreen,
     .present = sdl_present,
+    .wait_vblank = sdl_wait_vblank,
     .poll_event = sdl_poll_event,
     .show_cursor = sdl_show_cursor,
     .screen_saver = sdl_screen_saver,
