@@ -2,7 +2,7 @@
 // of the frame and against the same conversion by SDL and by pixman, all in one run. Prints
 // each one's ratios at the end.
 #include "fb/fb_internal.h"
-#include "platform/host/headless/headless.h"
+#include "platform/host/headless/display_control.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>

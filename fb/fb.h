@@ -5,6 +5,9 @@
 #include <cstdint>
 
 // Opens the display; non-zero fullscreen takes over the screen, zero opens a window.
+// While the full-screen display is inactive (another application has the screen),
+// fb_update draws nothing when fullscreen is exactly 1; with any other non-zero value it
+// goes on calling the lost surfaces, whose lock fails, so it writes nothing either.
 // Returns 1 on success, 0 on failure.
 int fb_open(const char *title, int width, int height, int fullscreen);
 // Presents one frame.

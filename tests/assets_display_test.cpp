@@ -1,8 +1,8 @@
 // Pictures decoded while the display is open take the depth of the mode it set.
 #include "assets/assets.h"
 #include "fb/fb.h"
-#include "platform/host/headless/headless.h"
-#include "platform/win32/objects.h"
+#include "platform/host/headless/display_control.h"
+#include "platform/win32/counts.h"
 #include "tests/picture_files.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Data files and pictures, through the whole Windows picture path of the platform layer.
 #include "assets/assets.h"
-#include "platform/host/headless/headless.h"
+#include "platform/host/headless/display_control.h"
 #include "platform/win32/faults.h"
-#include "platform/win32/objects.h"
+#include "platform/win32/counts.h"
 #include "platform/win32/screen.h"
 #include "tests/picture_files.h"
 

@@ -2,7 +2,7 @@
 // its position follows a device that plays in real time (SDL's dummy driver).
 #include "platform/bass.h"
 
-#include "platform/audio/library.h"
+#include "platform/audio/reset.h"
 #include "tests/support/tone_mp3.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // and what the listener hears.
 #include "platform/bass.h"
 
-#include "platform/audio/library.h"
+#include "platform/audio/reset.h"
 #include "platform/audio/mp3_stream.h"
-#include "platform/host/headless/audio_clock.h"
+#include "platform/host/headless/audio_control.h"
 #include "tests/support/tone_mp3.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "assets/assets.h"
 #include "assets/fit.h"
 #include "platform/bass.h"
-#include "platform/host/headless/audio_clock.h"
+#include "platform/host/headless/audio_control.h"
 #include "show/show.h"
 #include "tools/capture/png_file.h"
 #include "tools/capture/scale.h"

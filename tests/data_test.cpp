@@ -2,9 +2,9 @@
 // the show's own loaders read all of it: 30 pictures of 320x200 and over 100 s of music.
 // Runs in the repository root, where the show finds data/.
 #include "assets/assets.h"
-#include "platform/audio/library.h"
+#include "platform/audio/reset.h"
 #include "platform/bass.h"
-#include "platform/host/headless/audio_clock.h"
+#include "platform/host/headless/audio_control.h"
 #include "platform/win32/screen.h"
 #include "tools/make-data/pictures.h"
 

@@ -1,7 +1,9 @@
 // The frame-buffer display on the headless host: opening at each depth, presenting, focus,
 // the window's messages and closing.
 #include "fb/fb_internal.h"
-#include "platform/host/headless/headless.h"
+#include "platform/host/headless/display_control.h"
+#include "platform/win32/counts.h"
+#include "platform/win32/faults.h"
 #include "platform/win32/screen.h"
 
 #include <gtest/gtest.h>
@@ -49,12 +51,18 @@ void expect_presented(const headless_frame &shown, int bits,
     }
 }
 
+// Everything a test may have changed, back to what a fresh program has.
+void reset_platform() {
+    headless_configure(headless_default_config());
+    headless_reset();
+    win32_faults_clear();
+    win32_ddraw_count_reset();
+    screen_set_pitch_padding(0);
+}
+
 class FbDisplay : public testing::Test {
   protected:
-    void SetUp() override {
-        headless_configure(headless_default_config());
-        headless_reset();
-    }
+    void SetUp() override { reset_platform(); }
     void TearDown() override {
         if (opened)
             fb_close();
@@ -64,8 +72,7 @@ class FbDisplay : public testing::Test {
         ShowCursor(TRUE);
         headless_escape(false);
         fb_pump();
-        headless_configure(headless_default_config());
-        headless_reset();
+        reset_platform();
     }
     int open(int fullscreen) {
         opened = true;
@@ -95,9 +102,9 @@ TEST_F(FbDisplay, FullScreenAt32BitsCopiesTheFrameWithItsTopByte) {
             ASSERT_EQ(p, 0u);
 
     std::vector<std::uint32_t> frame = test_frame();
-    headless_counters before = headless_count();
+    win32_ddraw_counts before = win32_ddraw_count();
     fb_update(frame.data());
-    headless_counters after = headless_count();
+    win32_ddraw_counts after = win32_ddraw_count();
     EXPECT_EQ(after.locks - before.locks, 1);
     EXPECT_EQ(after.unlocks - before.unlocks, 1);
     EXPECT_EQ(after.flips - before.flips, 1);
@@ -113,117 +120,112 @@ struct depth_case {
     int bits; // of the mode that results
 };
 
+class FbDisplayDepths : public FbDisplay, public testing::WithParamInterface<depth_case> {};
+
 // Only 32, 24 and 16 bits are asked for, deepest first.
-TEST_F(FbDisplay, FullScreenFallsBackThroughTheDepths) {
-    const depth_case cases[] = {
-        {"all", {32, 24, 16, 15, 8}, 1, 32}, {"no 32", {24, 16}, 1, 24}, {"only 16", {16}, 1, 16},
-        {"15 and 8", {15, 8}, 0, 0},         {"none", {0}, 0, 0},
-    };
-    for (const depth_case &c : cases) {
-        SCOPED_TRACE(c.name);
-        SetUp();
-        headless_config config = headless_default_config();
-        config.mode_bits = c.accepted;
-        headless_configure(config);
-        ASSERT_EQ(open(1), c.opens);
-        if (c.opens) {
-            EXPECT_EQ(screen_current_mode().bits, c.bits);
-            std::vector<std::uint32_t> frame = test_frame();
-            for (int i = 0; i < 2; ++i)
-                fb_update(frame.data());
-            expect_presented(last_frame(), c.bits, frame);
-        }
-        fb_close();
-        opened = false;
+TEST_P(FbDisplayDepths, FullScreenFallsBackThroughTheDepths) {
+    const depth_case &c = GetParam();
+    headless_config config = headless_default_config();
+    config.mode_bits = c.accepted;
+    headless_configure(config);
+    ASSERT_EQ(open(1), c.opens);
+    if (c.opens) {
+        EXPECT_EQ(screen_current_mode().bits, c.bits);
+        std::vector<std::uint32_t> frame = test_frame();
+        for (int i = 0; i < 2; ++i)
+            fb_update(frame.data());
+        expect_presented(last_frame(), c.bits, frame);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Accepted, FbDisplayDepths,
+    testing::Values(depth_case{"all", {32, 24, 16, 15, 8}, 1, 32},
+                    depth_case{"no32", {24, 16}, 1, 24}, depth_case{"only16", {16}, 1, 16},
+                    depth_case{"15and8", {15, 8}, 0, 0}, depth_case{"none", {0}, 0, 0}),
+    [](const testing::TestParamInfo<depth_case> &info) { return std::string(info.param.name); });
 
 TEST_F(FbDisplay, FailsWithoutDirectDraw) {
     for (int missing = 0; missing < 2; ++missing) {
         SCOPED_TRACE(missing == 0 ? "no ddraw.dll" : "no DirectDrawCreate");
-        headless_config config = headless_default_config();
-        (missing == 0 ? config.ddraw_module : config.direct_draw_create) = false;
-        headless_configure(config);
+        win32_faults_clear();
+        win32_fail_always(missing == 0 ? win32_fault::load_ddraw : win32_fault::direct_draw_create,
+                          true);
         for (int fullscreen : {1, 0}) {
             EXPECT_EQ(open(fullscreen), 0);
             // Nothing else was made: these checks come first.
             EXPECT_EQ(headless_open_windows(), 0);
-            EXPECT_EQ(headless_count().live_objects, 0);
+            EXPECT_EQ(win32_ddraw_count().live_objects, 0);
             fb_close();
         }
     }
 }
 
-struct windowed_case {
-    int desktop_bits;
-    int opens;
-};
+class FbDisplayWindowed : public FbDisplay, public testing::WithParamInterface<int> {};
 
-TEST_F(FbDisplay, WindowedTakesTheDesktopDepth) {
-    const windowed_case cases[] = {{32, 1}, {24, 1}, {16, 1}, {15, 1}, {8, 0}};
-    for (const windowed_case &c : cases) {
-        SCOPED_TRACE(testing::Message() << "desktop " << c.desktop_bits << " bits");
-        SetUp();
-        headless_config config = headless_default_config();
-        config.desktop_bits = c.desktop_bits;
-        headless_configure(config);
-        ASSERT_EQ(open(0), c.opens);
-        // The desktop mode is left alone.
-        EXPECT_EQ(screen_current_mode().bits, c.desktop_bits);
-        EXPECT_EQ(screen_current_mode().width, config.desktop_width);
-        if (c.opens) {
-            headless_window_state window = headless_window();
-            EXPECT_TRUE(window.decorated);
-            EXPECT_FALSE(window.fullscreen);
-            EXPECT_EQ(window.w, W);
-            EXPECT_EQ(window.h, H);
-            EXPECT_TRUE(headless_cursor_visible());
-            std::vector<std::uint32_t> frame = test_frame();
-            headless_counters before = headless_count();
-            fb_update(frame.data());
-            EXPECT_EQ(headless_count().blits - before.blits, 1);
-            EXPECT_EQ(headless_count().flips, before.flips);
-            EXPECT_FALSE(last_frame().fullscreen);
-            EXPECT_EQ(last_frame().dst_w, W);
-            EXPECT_EQ(last_frame().dst_h, H);
-            expect_presented(last_frame(), c.desktop_bits, frame);
-        }
-        fb_close();
-        opened = false;
+// The parameter is the desktop's depth; an 8-bit desktop cannot be used.
+TEST_P(FbDisplayWindowed, WindowedTakesTheDesktopDepth) {
+    const int desktop_bits = GetParam();
+    const int opens = desktop_bits == 8 ? 0 : 1;
+    headless_config config = headless_default_config();
+    config.desktop_bits = desktop_bits;
+    headless_configure(config);
+    ASSERT_EQ(open(0), opens);
+    // The desktop mode is left alone.
+    EXPECT_EQ(screen_current_mode().bits, desktop_bits);
+    EXPECT_EQ(screen_current_mode().width, config.desktop_width);
+    if (opens) {
+        headless_window_state window = headless_window();
+        EXPECT_TRUE(window.decorated);
+        EXPECT_FALSE(window.fullscreen);
+        EXPECT_EQ(window.w, W);
+        EXPECT_EQ(window.h, H);
+        EXPECT_TRUE(headless_cursor_visible());
+        std::vector<std::uint32_t> frame = test_frame();
+        win32_ddraw_counts before = win32_ddraw_count();
+        fb_update(frame.data());
+        EXPECT_EQ(win32_ddraw_count().blits - before.blits, 1);
+        EXPECT_EQ(win32_ddraw_count().flips, before.flips);
+        EXPECT_FALSE(last_frame().fullscreen);
+        EXPECT_EQ(last_frame().dst_w, W);
+        EXPECT_EQ(last_frame().dst_h, H);
+        expect_presented(last_frame(), desktop_bits, frame);
     }
 }
 
-// Rows are found at the surface's pitch, not at the width of a row.
-TEST_F(FbDisplay, PitchWiderThanTheRow) {
-    for (int fullscreen : {1, 0}) {
-        for (int bits : {32, 24, 16}) {
-            SCOPED_TRACE(testing::Message() << "fullscreen " << fullscreen << " bits " << bits);
-            SetUp();
-            headless_config config = headless_default_config();
-            config.pitch_padding = 36;
-            config.mode_bits = {bits};
-            config.desktop_bits = bits;
-            headless_configure(config);
-            ASSERT_EQ(open(fullscreen), 1);
-            std::vector<std::uint32_t> frame = test_frame(7);
-            fb_update(frame.data());
-            const headless_frame &shown = last_frame();
-            int row_bytes = W * (bits / 8);
-            ASSERT_GE(shown.pitch, row_bytes + 36);
-            expect_presented(shown, bits, frame);
-            if (bits == 32 || !fullscreen) {
-                // Neither the clearing (at most width x 4 bytes) nor the rows reached the
-                // padding, which still holds what the adapter had there.
-                for (int y = 0; y < H; ++y)
-                    for (int i = row_bytes; i < shown.pitch; ++i)
-                        ASSERT_EQ(shown.bytes[static_cast<std::size_t>(y * shown.pitch + i)], 0xA5)
-                            << "row " << y << " byte " << i;
-            }
-            fb_close();
-            opened = false;
-        }
+INSTANTIATE_TEST_SUITE_P(DesktopBits, FbDisplayWindowed, testing::Values(32, 24, 16, 15, 8));
+
+class FbDisplayPitch : public FbDisplay,
+                       public testing::WithParamInterface<std::tuple<int, int>> {};
+
+// Rows are found at the surface's pitch, not at the width of a row. Parameters: full screen
+// or not, and the depth.
+TEST_P(FbDisplayPitch, PitchWiderThanTheRow) {
+    const auto [fullscreen, bits] = GetParam();
+    screen_set_pitch_padding(36);
+    headless_config config = headless_default_config();
+    config.mode_bits = {bits};
+    config.desktop_bits = bits;
+    headless_configure(config);
+    ASSERT_EQ(open(fullscreen), 1);
+    std::vector<std::uint32_t> frame = test_frame(7);
+    fb_update(frame.data());
+    const headless_frame &shown = last_frame();
+    int row_bytes = W * (bits / 8);
+    ASSERT_GE(shown.pitch, row_bytes + 36);
+    expect_presented(shown, bits, frame);
+    if (bits == 32 || !fullscreen) {
+        // Neither the clearing (at most width x 4 bytes) nor the rows reached the
+        // padding, which still holds what the adapter had there.
+        for (int y = 0; y < H; ++y)
+            for (int i = row_bytes; i < shown.pitch; ++i)
+                ASSERT_EQ(shown.bytes[static_cast<std::size_t>(y * shown.pitch + i)], 0xA5)
+                    << "row " << y << " byte " << i;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(ModesAndDepths, FbDisplayPitch,
+                         testing::Combine(testing::Values(1, 0), testing::Values(32, 24, 16)));
 
 TEST_F(FbDisplay, FullScreenDrawsNothingWhileInactiveAndRestoresAfter) {
     ASSERT_EQ(open(1), 1);
@@ -236,11 +238,11 @@ TEST_F(FbDisplay, FullScreenDrawsNothingWhileInactiveAndRestoresAfter) {
     EXPECT_NE(fb_state.primary->IsLost(), DD_OK);
     // The desktop's own mode is back while another application has the screen.
     EXPECT_EQ(screen_current_mode().width, 1024);
-    headless_counters before = headless_count();
+    win32_ddraw_counts before = win32_ddraw_count();
     std::size_t shown = headless_frames().size();
     fb_update(frame.data());
-    EXPECT_EQ(headless_count().locks, before.locks);
-    EXPECT_EQ(headless_count().flips, before.flips);
+    EXPECT_EQ(win32_ddraw_count().locks, before.locks);
+    EXPECT_EQ(win32_ddraw_count().flips, before.flips);
     EXPECT_EQ(headless_frames().size(), shown);
 
     headless_focus(true);
@@ -263,12 +265,12 @@ TEST_F(FbDisplay, FullScreenTwoKeepsDrawingWhileInactive) {
     fb_pump();
     EXPECT_EQ(fb_state.active, 0);
     std::vector<std::uint32_t> frame = test_frame(3);
-    headless_counters before = headless_count();
+    win32_ddraw_counts before = win32_ddraw_count();
     std::size_t shown = headless_frames().size();
     fb_update(frame.data());
-    EXPECT_EQ(headless_count().locks - before.locks, 1);
-    EXPECT_EQ(headless_count().unlocks, before.unlocks); // a failed lock is not undone
-    EXPECT_EQ(headless_count().flips - before.flips, 1);
+    EXPECT_EQ(win32_ddraw_count().locks - before.locks, 1);
+    EXPECT_EQ(win32_ddraw_count().unlocks, before.unlocks); // a failed lock is not undone
+    EXPECT_EQ(win32_ddraw_count().flips - before.flips, 1);
     EXPECT_EQ(headless_frames().size(), shown); // the lost chain shows nothing
 
     headless_focus(true);
@@ -315,9 +317,7 @@ TEST_F(FbDisplay, WindowedStretchesToAResizedClientArea) {
 }
 
 TEST_F(FbDisplay, WindowedFailsWithoutAClipper) {
-    headless_config config = headless_default_config();
-    config.clipper = false;
-    headless_configure(config);
+    win32_fail_always(win32_fault::create_clipper, true);
     EXPECT_EQ(open(0), 0);
     EXPECT_EQ(fb_state.clipper, nullptr);
 }
@@ -382,14 +382,14 @@ TEST_F(FbDisplay, CloseReleasesEverythingAndShowsTheCursor) {
         ASSERT_EQ(open(fullscreen), 1);
         std::vector<std::uint32_t> frame = test_frame();
         fb_update(frame.data());
-        EXPECT_GT(headless_count().live_objects, 0);
+        EXPECT_GT(win32_ddraw_count().live_objects, 0);
         fb_close();
         opened = false;
         EXPECT_EQ(fb_state.primary, nullptr);
         EXPECT_EQ(fb_state.back, nullptr);
         EXPECT_EQ(fb_state.clipper, nullptr);
         EXPECT_EQ(fb_state.ddraw, nullptr);
-        EXPECT_EQ(headless_count().live_objects, 0);
+        EXPECT_EQ(win32_ddraw_count().live_objects, 0);
         EXPECT_EQ(headless_open_windows(), 0);
         EXPECT_TRUE(headless_cursor_visible());
         EXPECT_EQ(screen_current_mode().width, 1024);
@@ -415,23 +415,10 @@ TEST_F(FbDisplay, MessageBoxesAreRecordedAndAnswered) {
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].text, "could not open display");
     EXPECT_TRUE(boxes[0].caption_null);
-    EXPECT_EQ(boxes[0].type, static_cast<unsigned>(MB_OK));
+    EXPECT_EQ(boxes[0].kind, host_box_plain);
     EXPECT_EQ(boxes[1].caption, "Title");
     EXPECT_FALSE(boxes[1].caption_null);
-    EXPECT_EQ(boxes[1].type, static_cast<unsigned>(MB_OK | MB_ICONERROR));
-}
-
-} // namespace
-
-namespace {
-
-// The descriptions keep every field of the system's, so that their sizes are those that
-// dwSize carries on 64-bit Windows.
-TEST(PlatformLayouts, HaveTheSystemsSizes) {
-    EXPECT_EQ(sizeof(DDPIXELFORMAT), 32u);
-    EXPECT_EQ(sizeof(DDSURFACEDESC), sizeof(void *) == 8 ? 120u : 108u);
-    EXPECT_EQ(sizeof(MSG), sizeof(void *) == 8 ? 48u : 28u);
-    EXPECT_EQ(sizeof(WNDCLASSA), sizeof(void *) == 8 ? 72u : 40u);
+    EXPECT_EQ(boxes[1].kind, host_box_error);
 }
 
 } // namespace

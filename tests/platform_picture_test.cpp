@@ -1,7 +1,7 @@
 // The GDI, OLE and global-memory subset on its own: what load_image relies on, and the
 // Windows behaviour around it that a caller could meet.
 #include "platform/winapi.h"
-#include "platform/win32/objects.h"
+#include "platform/win32/counts.h"
 #include "platform/win32/screen.h"
 #include "tests/picture_files.h"
 

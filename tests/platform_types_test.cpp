@@ -1,6 +1,6 @@
 // The emulated platform keeps Windows' type widths, and its screen follows the host.
 #include "platform/winapi.h"
-#include "platform/host/headless/headless.h"
+#include "platform/host/headless/display_control.h"
 #include "platform/win32/screen.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +23,15 @@ TEST(PlatformTypes, FailureResultsAreNegative) {
     EXPECT_TRUE(SUCCEEDED(S_OK));
     EXPECT_TRUE(SUCCEEDED(S_FALSE));
     EXPECT_LT(E_OUTOFMEMORY, 0);
+}
+
+// The descriptions keep every field of the system's, so that their sizes are those that
+// dwSize carries on 64-bit Windows.
+TEST(PlatformLayouts, HaveTheSystemsSizes) {
+    EXPECT_EQ(sizeof(DDPIXELFORMAT), 32u);
+    EXPECT_EQ(sizeof(DDSURFACEDESC), sizeof(void *) == 8 ? 120u : 108u);
+    EXPECT_EQ(sizeof(MSG), sizeof(void *) == 8 ? 48u : 28u);
+    EXPECT_EQ(sizeof(WNDCLASSA), sizeof(void *) == 8 ? 72u : 40u);
 }
 
 TEST(EmulatedScreen, StartsAtTheDesktopModeAndFollowsModeChanges) {

@@ -3,11 +3,13 @@
 
 #include "show/show.h"
 
-#include "platform/audio/library.h"
+#include "platform/audio/reset.h"
 #include "platform/bass.h"
 #include "platform/winapi.h"
-#include "platform/host/headless/audio_clock.h"
-#include "platform/host/headless/headless.h"
+#include "platform/host/headless/audio_control.h"
+#include "platform/host/headless/display_control.h"
+#include "platform/win32/counts.h"
+#include "platform/win32/faults.h"
 #include "tests/show_data.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +85,7 @@ struct show_run {
                 // presents its cleared buffers while it opens), each converted after a lock;
                 // a repaint flips what is there without one.
                 auto *self = static_cast<show_run *>(user);
-                const int locks = headless_count().locks;
+                const int locks = win32_ddraw_count().locks;
                 if (headless_audio_is_running() && locks != self->locks)
                     self->on_frame(self->frames++, frame.rgb.data());
                 self->locks = locks;
@@ -212,8 +214,8 @@ void report_at_exit() {
     for (int i = 0; i < image_count; ++i)
         loaded += image_table[i] ? '1' : '0';
     for (const headless_message_box &box : headless_message_boxes())
-        std::fprintf(stderr, "box text=[%s] caption=%s type=%u\n", box.text.c_str(),
-                     box.caption_null ? "null" : "set", box.type);
+        std::fprintf(stderr, "box text=[%s] caption=%s kind=%d\n", box.text.c_str(),
+                     box.caption_null ? "null" : "set", static_cast<int>(box.kind));
     const headless_window_state window = headless_window();
     std::fprintf(stderr, "display open=%d fullscreen=%d %dx%d\n", window.open ? 1 : 0,
                  window.fullscreen ? 1 : 0, window.open ? window.w : 0, window.open ? window.h : 0);
@@ -224,17 +226,12 @@ void report_at_exit() {
 TEST(ShowMainDeathTest, EachFailureShowsItsTextAndExitsWithOne) {
     static const std::string missing = make_folder({.music_seconds = 1, .missing_picture = 17});
     const failure_case cases[] = {
-        {"no display",
-         [] {
-             headless_config config = headless_default_config();
-             config.ddraw_module = false;
-             headless_configure(config);
-         },
-         "^box text=\\[fuckin' looser\\] caption=null type=0\n"
+        {"no display", [] { win32_fail_always(win32_fault::load_ddraw, true); },
+         "^box text=\\[fuckin' looser\\] caption=null kind=0\n"
          "display open=0 fullscreen=0 0x0\n"
          "audio open=0 running=0 loaded=0{30}\n$"},
         {"no audio output", [] { headless_audio_set_available(false); },
-         "^box text=\\[could not init bass\\] caption=null type=0\n"
+         "^box text=\\[could not init bass\\] caption=null kind=0\n"
          "display open=1 fullscreen=1 320x200\n"
          "audio open=0 running=0 loaded=0{30}\n$"},
         {"missing 17.jpg",
@@ -242,7 +239,7 @@ TEST(ShowMainDeathTest, EachFailureShowsItsTextAndExitsWithOne) {
              if (chdir(missing.c_str()) != 0)
                  std::abort();
          },
-         "^box text=\\[fuck off!\\] caption=null type=0\n"
+         "^box text=\\[fuck off!\\] caption=null kind=0\n"
          "display open=1 fullscreen=1 320x200\n"
          "audio open=1 running=0 loaded=1{17}0{12}1\n$"},
     };

@@ -2,8 +2,9 @@
 #include "platform/bass.h"
 
 #include "platform/audio/clock.h"
-#include "platform/audio/library.h"
+#include "platform/audio/reset.h"
 #include "platform/audio/mp3_stream.h"
+#include "platform/audio/pcm.h"
 #include "platform/host/audio.h"
 
 #include <algorithm>
@@ -39,21 +40,7 @@ library &lib() {
 }
 
 stream *find(std::uint32_t handle) {
-    library &l = lib();
-    if (handle == 0 || handle > l.streams.size())
-        return nullptr;
-    return l.streams[handle - 1].get();
-}
-
-void mix_into(unsigned char *out, const unsigned char *in, std::size_t bytes) {
-    for (std::size_t i = 0; i + 1 < bytes; i += 2) {
-        std::int16_t a;
-        std::int16_t b;
-        std::memcpy(&a, out + i, 2);
-        std::memcpy(&b, in + i, 2);
-        const auto sum = static_cast<std::int16_t>(std::clamp(a + b, -32768, 32767));
-        std::memcpy(out + i, &sum, 2);
-    }
+    return pcm_stream_of(lib().streams, handle);
 }
 
 // The device asks for more: every playing stream hands over what it has, silence after its end.
@@ -74,7 +61,7 @@ void fill(void *, unsigned char *out, std::size_t bytes) {
             while (handed < bytes) {
                 const std::size_t want = std::min(sizeof chunk, bytes - handed);
                 const std::size_t got = s->decoder->read(chunk, want);
-                mix_into(out + handed, chunk, got);
+                pcm_mix_into(out + handed, chunk, got);
                 handed += got;
                 if (got < want)
                     break;

@@ -10,12 +10,14 @@
 // two buffers at once); but a device that asks for more has certainly played everything it
 // was given before its previous callback, so the position is at least that, which keeps it
 // within one buffer of a device that runs fast. In whole sample frames.
+#include "platform/audio/pcm.h"
+
 #include <cstdint>
 
 class play_clock {
   public:
-    static constexpr std::uint64_t bytes_per_second = 44100 * 2 * 2;
-    static constexpr std::uint64_t frame_bytes = 4;
+    static constexpr std::uint64_t bytes_per_second = pcm_bytes_per_second;
+    static constexpr std::uint64_t frame_bytes = pcm_frame_bytes;
 
     // `ticks_per_second`: the unit of the times passed in (must be non-zero).
     explicit play_clock(std::uint64_t ticks_per_second);

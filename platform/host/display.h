@@ -1,7 +1,8 @@
 #pragma once
 // The display half of a host: what actually shows pixels and reads input. Exactly one
 // host is linked into a program (platform/host/sdl for ulvo, platform/host/headless for
-// tests); it defines host_display. The emulated Win32 and DirectDraw layer calls only this.
+// tests); it defines host_display. The emulated Win32 and DirectDraw layer calls only this,
+// and speaks to it in the host's own vocabulary below, never in Win32 values.
 
 // A rectangle in a window's client area.
 struct host_rect {
@@ -16,11 +17,32 @@ struct host_frame {
     unsigned long size; // bytes readable from pixels: whole rows, except perhaps the last
 };
 
+// The keys a host reports. Letters, digits and function keys are runs of consecutive
+// values, so that host_key_a + 2 is C.
+enum host_key {
+    host_key_none = 0,
+    host_key_escape,
+    host_key_return,
+    host_key_space,
+    host_key_tab,
+    host_key_backspace,
+    host_key_left,
+    host_key_up,
+    host_key_right,
+    host_key_down,
+    host_key_shift,
+    host_key_control,
+    host_key_alt,
+    host_key_0 = 0x100,  // to host_key_0 + 9
+    host_key_a = 0x200,  // to host_key_a + 25
+    host_key_f1 = 0x300, // to host_key_f1 + 11
+};
+
 enum host_event_type {
     host_event_close = 1, // the viewer asks to close the window (close box, Alt+F4)
     host_event_focus,     // value 1: the window became the active one; 0: it lost that
     host_event_expose,    // the window's contents must be painted again
-    host_event_key,       // value: the virtual-key code; down: 1 pressed, 0 released
+    host_event_key,       // value: a host_key; down: 1 pressed, 0 released
 };
 
 struct host_event {
@@ -30,26 +52,18 @@ struct host_event {
     int down;
 };
 
-// What the emulated adapter may refuse to offer.
-enum host_resource {
-    host_resource_ddraw_module = 1, // "ddraw.dll" can be loaded
-    host_resource_ddraw_entry,      // it exports "DirectDrawCreate"
-    host_resource_clipper,          // a clipper can be created
-};
-
-// Adapter activity, for a host that keeps count (the headless one does).
-enum host_note {
-    host_note_lock = 1,
-    host_note_unlock,
-    host_note_flip,
-    host_note_blit,
-    host_note_object_created,
-    host_note_object_destroyed,
-};
-
 enum host_window_flags {
     host_window_decorated = 1,     // title bar and frame, resizable by the viewer
     host_window_covers_screen = 2, // a borderless window over the whole display mode
+};
+
+// What a message box says by its look.
+enum host_box_kind {
+    host_box_plain,
+    host_box_information,
+    host_box_question,
+    host_box_warning,
+    host_box_error,
 };
 
 struct host_display_api {
@@ -57,9 +71,6 @@ struct host_display_api {
     void (*desktop_mode)(int *width, int *height, int *bits);
     // Whether the adapter can show a display mode of that size and depth.
     int (*accepts_mode)(int width, int height, int bits);
-    int (*offers)(int resource);
-    // Extra bytes at the end of each surface row, beyond the row rounded up to 4 bytes.
-    int (*pitch_padding)();
 
     // A window whose client area is at (x, y) on the screen and w x h; returns its id, or 0.
     int (*window_open)(const char *title, int x, int y, int w, int h, int flags);
@@ -77,9 +88,9 @@ struct host_display_api {
     void (*show_cursor)(int visible);
     // A window asked for the screen saver (power 0) or for the monitor to power down (1).
     void (*screen_saver)(int power);
-    // A modal message box with one OK button; caption may be null. Returns IDOK.
-    int (*message_box)(int window, const char *text, const char *caption, unsigned type);
-    void (*note)(int what);
+    // A modal message box with one OK button; caption may be null. Returns once the viewer
+    // has answered it (or at once where no box can be shown).
+    void (*message_box)(int window, const char *text, const char *caption, host_box_kind kind);
 };
 
 extern const host_display_api host_display;

@@ -2,7 +2,7 @@
 #include "platform/win32/block_cache.h"
 #include "platform/win32/faults.h"
 #include "platform/win32/gdi_surface.h"
-#include "platform/win32/objects.h"
+#include "platform/win32/counts.h"
 #include "platform/win32/screen.h"
 
 #include <cstdlib>

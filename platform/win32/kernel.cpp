@@ -1,6 +1,6 @@
 #include "platform/win32/kernel.h"
 #include "platform/win32/faults.h"
-#include "platform/win32/objects.h"
+#include "platform/win32/counts.h"
 
 #include <cstdint>
 #include <cstdlib>

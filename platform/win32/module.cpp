@@ -1,8 +1,7 @@
 // Modules: the program itself, and the built-in ddraw.dll in place of the system's.
 #include "platform/win32/module.h"
 #include "platform/win32/ddraw.h"
-
-#include "platform/host/display.h"
+#include "platform/win32/faults.h"
 
 #include <cctype>
 #include <cstring>
@@ -32,8 +31,7 @@ std::string canonical_name(const char *name) {
 }
 
 bool is_ddraw(const char *name) {
-    return canonical_name(name) == ddraw_module.name &&
-           host_display.offers(host_resource_ddraw_module);
+    return canonical_name(name) == ddraw_module.name;
 }
 
 } // namespace
@@ -47,7 +45,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
 }
 
 HMODULE WINAPI LoadLibraryA(LPCSTR name) {
-    if (!name || !is_ddraw(name))
+    if (!name || !is_ddraw(name) || win32_should_fail(win32_fault::load_ddraw))
         return nullptr;
     ++ddraw_module.loads;
     return &ddraw_module;
@@ -60,7 +58,7 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     if (reinterpret_cast<std::uintptr_t>(name) < 0x10000)
         return nullptr;
     if (std::strcmp(name, "DirectDrawCreate") == 0 &&
-        host_display.offers(host_resource_ddraw_entry))
+        !win32_should_fail(win32_fault::direct_draw_create))
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(DirectDrawCreate));
     return nullptr;
 }

@@ -1,9 +1,12 @@
+// OLE: memory streams over global memory blocks, and the picture object that decodes a
+// stream's bytes and renders them through GDI.
 #include "platform/win32/ole.h"
+#include "platform/win32/com.h"
 #include "platform/win32/decode.h"
 #include "platform/win32/faults.h"
 #include "platform/win32/gdi_surface.h"
 #include "platform/win32/kernel.h"
-#include "platform/win32/objects.h"
+#include "platform/win32/counts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,39 +23,6 @@ const IID IID_IPicture = {
     0x7BF80980, 0xBF32, 0x101A, {0x8B, 0xBB, 0x00, 0xAA, 0x00, 0x30, 0x0C, 0xAB}};
 
 namespace {
-
-// Reference counting and the interface query of an object of ours that offers `Interface`
-// and the interfaces it derives from (`Derived::interfaces`); the last Release deletes it.
-template <class Derived, class Interface> class com_object : public Interface {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override {
-        if (!object)
-            return E_POINTER;
-        for (const IID *known : Derived::interfaces) {
-            if (iid == *known) {
-                *object = static_cast<Interface *>(this);
-                AddRef();
-                return S_OK;
-            }
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete static_cast<Derived *>(this);
-        return left;
-    }
-
-  protected:
-    com_object() = default;
-    ~com_object() = default;
-
-  private:
-    ULONG references_ = 1;
-};
 
 int live_streams = 0;
 int live_pictures = 0;

@@ -1,7 +1,7 @@
 // USER: window classes, windows, the one message queue, the cursor and the key state. The
 // host supplies the real windows and the events that become messages here.
 #include "platform/win32/user.h"
-#include "platform/win32/internal.h"
+#include "platform/win32/services.h"
 #include "platform/win32/screen.h"
 
 #include "platform/host/display.h"
@@ -130,6 +130,44 @@ void set_active(HWND window) {
     }
 }
 
+// The virtual-key code of a host's key; 0 for one that has none here.
+int virtual_key(int key) {
+    if (key >= host_key_a && key < host_key_a + 26)
+        return 'A' + (key - host_key_a);
+    if (key >= host_key_0 && key < host_key_0 + 10)
+        return '0' + (key - host_key_0);
+    if (key >= host_key_f1 && key < host_key_f1 + 12)
+        return 0x70 + (key - host_key_f1); // VK_F1 onwards
+    switch (key) {
+    case host_key_escape:
+        return VK_ESCAPE;
+    case host_key_return:
+        return VK_RETURN;
+    case host_key_space:
+        return VK_SPACE;
+    case host_key_tab:
+        return VK_TAB;
+    case host_key_backspace:
+        return VK_BACK;
+    case host_key_left:
+        return VK_LEFT;
+    case host_key_up:
+        return VK_UP;
+    case host_key_right:
+        return VK_RIGHT;
+    case host_key_down:
+        return VK_DOWN;
+    case host_key_shift:
+        return VK_SHIFT;
+    case host_key_control:
+        return VK_CONTROL;
+    case host_key_alt:
+        return VK_MENU;
+    default:
+        return 0;
+    }
+}
+
 // Turns what the host has seen since the last call into messages and key state.
 void take_host_events() {
     host_event event;
@@ -153,7 +191,9 @@ void take_host_events() {
             }
             break;
         case host_event_key: {
-            int vk = event.value & 0xFF;
+            const int vk = virtual_key(event.value);
+            if (vk == 0)
+                break;
             if (event.down) {
                 key_pressed[vk] = 1;
                 key_down[vk] = 1;
@@ -463,8 +503,29 @@ HWND WINAPI GetForegroundWindow() {
     return active_window;
 }
 
+namespace {
+
+// The look a message box's icon bits ask for.
+host_box_kind box_kind(UINT type) {
+    switch (type & 0xF0) {
+    case MB_ICONERROR:
+        return host_box_error;
+    case MB_ICONQUESTION:
+        return host_box_question;
+    case MB_ICONWARNING:
+        return host_box_warning;
+    case MB_ICONINFORMATION:
+        return host_box_information;
+    default:
+        return host_box_plain;
+    }
+}
+
+} // namespace
+
 int WINAPI MessageBoxA(HWND window, LPCSTR text, LPCSTR caption, UINT type) {
     HWND owner = is_window(window) ? window : active_window;
-    return host_display.message_box(owner ? owner->host_window : 0, text ? text : "", caption,
-                                    type);
+    host_display.message_box(owner ? owner->host_window : 0, text ? text : "", caption,
+                             box_kind(type));
+    return IDOK;
 }

@@ -67,6 +67,9 @@ typedef MSG *LPMSG;
 #define VK_TAB 0x09
 #define VK_RETURN 0x0D
 #define VK_ESCAPE 0x1B
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
 #define VK_SPACE 0x20
 #define VK_LEFT 0x25
 #define VK_UP 0x26
@@ -78,6 +81,7 @@ typedef MSG *LPMSG;
 
 #define MB_OK 0x00000000L
 #define MB_ICONERROR 0x00000010L
+#define MB_ICONQUESTION 0x00000020L
 #define MB_ICONWARNING 0x00000030L
 #define MB_ICONINFORMATION 0x00000040L
 #define IDOK 1

@@ -1,8 +1,9 @@
 // ulvo-capture: runs the show on the headless host and records it exactly. The show's
 // clock is the virtual audio device, which moves only when a frame has been recorded, so
 // frame n is always composed at the position of frame n, however long recording it takes.
-#include "platform/host/headless/audio_clock.h"
-#include "platform/host/headless/headless.h"
+#include "platform/host/headless/audio_control.h"
+#include "platform/host/headless/display_control.h"
+#include "platform/win32/counts.h"
 #include "show/show.h"
 #include "tools/capture/options.h"
 #include "tools/capture/recorder.h"
@@ -26,7 +27,7 @@ int locks_seen = 0;
 // loop are its frames: the clearing flips of start-up come before the music runs, and a
 // repaint flips without writing a frame first.
 void on_present(const headless_frame &frame, void *) {
-    const int locks = headless_count().locks;
+    const int locks = win32_ddraw_count().locks;
     const bool fresh = locks != locks_seen;
     locks_seen = locks;
     if (!fresh || !headless_audio_is_running())

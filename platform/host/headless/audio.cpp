@@ -1,6 +1,7 @@
 // The virtual audio device: it plays only when told to, on the caller's thread.
-#include "platform/host/headless/audio_clock.h"
+#include "platform/host/headless/audio_control.h"
 
+#include "platform/audio/pcm.h"
 #include "platform/host/audio.h"
 
 #include <atomic>
@@ -9,8 +10,6 @@
 #include <vector>
 
 namespace {
-
-constexpr std::uint64_t bytes_per_second = 44100 * 2 * 2;
 
 std::mutex device_mutex; // held around the callback, as a real device's lock is
 bool available = true;
@@ -64,14 +63,20 @@ std::uint64_t headless_clock() {
 }
 
 std::uint64_t headless_clock_frequency() {
-    return bytes_per_second;
+    return pcm_bytes_per_second;
 }
 
 } // namespace
 
 const host_audio_api host_audio = {
-    headless_open, headless_close,  headless_start, headless_pause,
-    headless_lock, headless_unlock, headless_clock, headless_clock_frequency,
+    .open = headless_open,
+    .close = headless_close,
+    .start = headless_start,
+    .pause = headless_pause,
+    .lock = headless_lock,
+    .unlock = headless_unlock,
+    .clock = headless_clock,
+    .clock_frequency = headless_clock_frequency,
 };
 
 void headless_audio_set_available(bool yes) {

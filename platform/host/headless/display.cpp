@@ -1,8 +1,6 @@
 // The headless display: an adapter that a test configures, input that a test scripts, and
 // every presented frame kept for the test to read back.
-#include "platform/host/headless/headless.h"
-
-#include "platform/host/display.h"
+#include "platform/host/headless/display_control.h"
 
 #include <deque>
 
@@ -70,23 +68,6 @@ int headless_accepts_mode(int, int, int bits) {
         if (b != 0 && b == bits)
             return 1;
     return 0;
-}
-
-int headless_offers(int resource) {
-    switch (resource) {
-    case host_resource_ddraw_module:
-        return config.ddraw_module;
-    case host_resource_ddraw_entry:
-        return config.direct_draw_create;
-    case host_resource_clipper:
-        return config.clipper;
-    default:
-        return 0;
-    }
-}
-
-int headless_pitch_padding() {
-    return config.pitch_padding;
 }
 
 int headless_window_open(const char *title, int x, int y, int w, int h, int flags) {
@@ -179,34 +160,8 @@ void headless_screen_saver(int power) {
         ++counters.screen_saver_starts;
 }
 
-int headless_message_box_show(int, const char *text, const char *caption, unsigned type) {
-    boxes.push_back({text ? text : "", caption ? caption : "", caption == nullptr, type});
-    return 1; // IDOK
-}
-
-void headless_note(int what) {
-    switch (what) {
-    case host_note_lock:
-        ++counters.locks;
-        break;
-    case host_note_unlock:
-        ++counters.unlocks;
-        break;
-    case host_note_flip:
-        ++counters.flips;
-        break;
-    case host_note_blit:
-        ++counters.blits;
-        break;
-    case host_note_object_created:
-        ++counters.live_objects;
-        break;
-    case host_note_object_destroyed:
-        --counters.live_objects;
-        break;
-    default:
-        break;
-    }
+void headless_message_box_show(int, const char *text, const char *caption, host_box_kind kind) {
+    boxes.push_back({text ? text : "", caption ? caption : "", caption == nullptr, kind});
 }
 
 void queue_event(int type, int value, int down) {
@@ -228,16 +183,14 @@ void headless_reset() {
     frames.clear();
     boxes.clear();
     events.clear();
-    int live = counters.live_objects;
     counters = {};
-    counters.live_objects = live;
 }
 
-void headless_key(int virtual_key, bool down) {
-    queue_event(host_event_key, virtual_key, down);
+void headless_key(host_key key, bool down) {
+    queue_event(host_event_key, key, down);
 }
 void headless_escape(bool down) {
-    headless_key(0x1B, down);
+    headless_key(host_key_escape, down);
 }
 void headless_request_close() {
     queue_event(host_event_close, 0, 0);
@@ -288,11 +241,15 @@ void headless_set_present_hook(headless_present_hook hook, void *user) {
 }
 
 const host_display_api host_display = {
-    headless_desktop_mode,     headless_accepts_mode,
-    headless_offers,           headless_pitch_padding,
-    headless_window_open,      headless_window_close,
-    headless_window_client,    headless_window_fullscreen,
-    headless_present,          headless_poll_event,
-    headless_show_cursor,      headless_screen_saver,
-    headless_message_box_show, headless_note,
+    .desktop_mode = headless_desktop_mode,
+    .accepts_mode = headless_accepts_mode,
+    .window_open = headless_window_open,
+    .window_close = headless_window_close,
+    .window_client = headless_window_client,
+    .window_fullscreen = headless_window_fullscreen,
+    .present = headless_present,
+    .poll_event = headless_poll_event,
+    .show_cursor = headless_show_cursor,
+    .screen_saver = headless_screen_saver,
+    .message_box = headless_message_box_show,
 };

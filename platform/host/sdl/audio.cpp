@@ -81,5 +81,12 @@ std::uint64_t sdl_clock_frequency() {
 } // namespace
 
 const host_audio_api host_audio = {
-    sdl_open, sdl_close, sdl_start, sdl_pause, sdl_lock, sdl_unlock, sdl_clock, sdl_clock_frequency,
+    .open = sdl_open,
+    .close = sdl_close,
+    .start = sdl_start,
+    .pause = sdl_pause,
+    .lock = sdl_lock,
+    .unlock = sdl_unlock,
+    .clock = sdl_clock,
+    .clock_frequency = sdl_clock_frequency,
 };

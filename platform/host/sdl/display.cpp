@@ -70,14 +70,6 @@ int sdl_accepts_mode(int width, int height, int bits) {
     return bits == 32 || bits == 24 || bits == 16 || bits == 15 || bits == 8;
 }
 
-int sdl_offers(int) {
-    return 1;
-}
-
-int sdl_pitch_padding() {
-    return 0;
-}
-
 int sdl_window_open(const char *title, int x, int y, int w, int h, int flags) {
     if (!video_ready())
         return 0;
@@ -278,45 +270,45 @@ void sdl_present(int id, const host_frame *frame, const host_rect *dst) {
     pace(w);
 }
 
-int virtual_key(SDL_Scancode code) {
+host_key key_of(SDL_Scancode code) {
     if (code >= SDL_SCANCODE_A && code <= SDL_SCANCODE_Z)
-        return 'A' + (code - SDL_SCANCODE_A);
+        return static_cast<host_key>(host_key_a + (code - SDL_SCANCODE_A));
     if (code >= SDL_SCANCODE_1 && code <= SDL_SCANCODE_9)
-        return '1' + (code - SDL_SCANCODE_1);
+        return static_cast<host_key>(host_key_0 + 1 + (code - SDL_SCANCODE_1));
     if (code >= SDL_SCANCODE_F1 && code <= SDL_SCANCODE_F12)
-        return 0x70 + (code - SDL_SCANCODE_F1);
+        return static_cast<host_key>(host_key_f1 + (code - SDL_SCANCODE_F1));
     switch (code) {
     case SDL_SCANCODE_0:
-        return '0';
+        return host_key_0;
     case SDL_SCANCODE_ESCAPE:
-        return 0x1B;
+        return host_key_escape;
     case SDL_SCANCODE_RETURN:
-        return 0x0D;
+        return host_key_return;
     case SDL_SCANCODE_SPACE:
-        return 0x20;
+        return host_key_space;
     case SDL_SCANCODE_TAB:
-        return 0x09;
+        return host_key_tab;
     case SDL_SCANCODE_BACKSPACE:
-        return 0x08;
+        return host_key_backspace;
     case SDL_SCANCODE_LEFT:
-        return 0x25;
+        return host_key_left;
     case SDL_SCANCODE_UP:
-        return 0x26;
+        return host_key_up;
     case SDL_SCANCODE_RIGHT:
-        return 0x27;
+        return host_key_right;
     case SDL_SCANCODE_DOWN:
-        return 0x28;
+        return host_key_down;
     case SDL_SCANCODE_LSHIFT:
     case SDL_SCANCODE_RSHIFT:
-        return 0x10;
+        return host_key_shift;
     case SDL_SCANCODE_LCTRL:
     case SDL_SCANCODE_RCTRL:
-        return 0x11;
+        return host_key_control;
     case SDL_SCANCODE_LALT:
     case SDL_SCANCODE_RALT:
-        return 0x12;
+        return host_key_alt;
     default:
-        return 0;
+        return host_key_none;
     }
 }
 
@@ -363,9 +355,9 @@ int sdl_poll_event(host_event *event) {
                 *event = {host_event_close, id, 0, 0};
                 return 1;
             }
-            int vk = virtual_key(e.key.keysym.scancode);
-            if (vk) {
-                *event = {host_event_key, id, vk, down ? 1 : 0};
+            host_key key = key_of(e.key.keysym.scancode);
+            if (key != host_key_none) {
+                *event = {host_event_key, id, key, down ? 1 : 0};
                 return 1;
             }
             break;
@@ -385,12 +377,12 @@ void sdl_show_cursor(int visible) {
 // SDL can keep the screen saver off but cannot start one or power the monitor down.
 void sdl_screen_saver(int) {}
 
-int sdl_message_box(int id, const char *text, const char *caption, unsigned type) {
+void sdl_message_box(int id, const char *text, const char *caption, host_box_kind kind) {
     const char *title = caption ? caption : "Error";
     Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
-    if ((type & 0xF0) == 0x10)
+    if (kind == host_box_error)
         flags = SDL_MESSAGEBOX_ERROR;
-    else if ((type & 0xF0) == 0x30)
+    else if (kind == host_box_warning)
         flags = SDL_MESSAGEBOX_WARNING;
     sdl_window *w = find(id);
     if (!w && !windows.empty())
@@ -405,16 +397,20 @@ int sdl_message_box(int id, const char *text, const char *caption, unsigned type
         SDL_SetWindowFullscreen(w->window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     if (!shown)
         std::fprintf(stderr, "%s: %s\n", title, text);
-    return 1; // IDOK
 }
-
-void sdl_note(int) {}
 
 } // namespace
 
 const host_display_api host_display = {
-    sdl_desktop_mode, sdl_accepts_mode, sdl_offers,        sdl_pitch_padding,
-    sdl_window_open,  sdl_window_close, sdl_window_client, sdl_window_fullscreen,
-    sdl_present,      sdl_poll_event,   sdl_show_cursor,   sdl_screen_saver,
-    sdl_message_box,  sdl_note,
+    .desktop_mode = sdl_desktop_mode,
+    .accepts_mode = sdl_accepts_mode,
+    .window_open = sdl_window_open,
+    .window_close = sdl_window_close,
+    .window_client = sdl_window_client,
+    .window_fullscreen = sdl_window_fullscreen,
+    .present = sdl_present,
+    .poll_event = sdl_poll_event,
+    .show_cursor = sdl_show_cursor,
+    .screen_saver = sdl_screen_saver,
+    .message_box = sdl_message_box,
 };

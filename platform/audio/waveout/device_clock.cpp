@@ -1,4 +1,4 @@
-#include "platform/audio/win32/device_clock.h"
+#include "platform/audio/waveout/device_clock.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 // The system-independent parts of the Windows audio library: MPEG header parsing, the
 // resampler, and the smoothing of the device's position.
-#include "platform/audio/win32/device_clock.h"
-#include "platform/audio/win32/mp3_header.h"
-#include "platform/audio/win32/resample.h"
+#include "platform/audio/waveout/device_clock.h"
+#include "platform/audio/waveout/mp3_header.h"
+#include "platform/audio/waveout/resample.h"
 
 #include <gtest/gtest.h>
 

@@ -5,12 +5,14 @@
 // the device was given, and never backwards. Where the count leaps (Wine's waveOut starts
 // about 100 ms ahead), the position catches up at no more than twice the nominal rate
 // instead of leaping with it. Pure arithmetic; the caller serialises access.
+#include "platform/audio/pcm.h"
+
 #include <cstdint>
 
 class device_clock {
   public:
-    static constexpr std::uint64_t bytes_per_second = 44100 * 2 * 2;
-    static constexpr std::uint64_t frame_bytes = 4;
+    static constexpr std::uint64_t bytes_per_second = pcm_bytes_per_second;
+    static constexpr std::uint64_t frame_bytes = pcm_frame_bytes;
     static constexpr std::uint64_t max_lead = bytes_per_second / 20; // 50 ms
 
     explicit device_clock(std::uint64_t ticks_per_second) : ticks_per_second_(ticks_per_second) {}

@@ -2,7 +2,7 @@
 // An MP3 (MPEG 1, 2 or 2.5 Layer III) decoded as it plays by the system's MP3 codec
 // through the Audio Compression Manager, delivered as 44100 Hz stereo signed 16-bit.
 // The file is read through a fixed window, so memory does not grow with its length.
-#include "platform/audio/win32/resample.h"
+#include "platform/audio/waveout/resample.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,8 @@
 #pragma once
-// The headless host's controls, for tests and the capture tool: choose what the emulated
+// The headless display's controls, for tests and the capture tool: choose what the emulated
 // adapter offers, script input, and read back what was presented.
+
+#include "platform/host/display.h"
 
 #include <array>
 #include <cstdint>
@@ -13,10 +15,6 @@ struct headless_config {
     int desktop_bits = 32; // 32, 24, 16, 15, or 8 (palette-indexed)
     // The depths the adapter can switch a display mode to; 0 ends the list.
     std::array<int, 5> mode_bits = {32, 24, 16, 15, 8};
-    int pitch_padding = 0; // bytes beyond each surface row (rounded up to 4 bytes)
-    bool ddraw_module = true;
-    bool direct_draw_create = true;
-    bool clipper = true;
     // Keep every presented frame for headless_frames(); the present hook sees them anyway.
     bool keep_frames = true;
 };
@@ -36,24 +34,22 @@ struct headless_message_box {
     std::string text;
     std::string caption;
     bool caption_null;
-    unsigned type;
+    host_box_kind kind;
 };
 
 struct headless_counters {
-    int locks, unlocks, flips, blits;
-    int live_objects; // DirectDraw objects, surfaces and clippers not yet released
     int screen_saver_starts, monitor_power_downs;
 };
 
 headless_config headless_default_config();
 // Takes effect for everything the platform layer asks the host from now on.
 void headless_configure(const headless_config &config);
-// Forgets frames, counters (but live objects), message boxes and pending input.
+// Forgets frames, counters, message boxes and pending input.
 void headless_reset();
 
 // Input, queued for the platform layer's next look at the host. They go to the most
 // recently opened window that is still open.
-void headless_key(int virtual_key, bool down);
+void headless_key(host_key key, bool down);
 void headless_escape(bool down);
 void headless_request_close();
 void headless_focus(bool gained);

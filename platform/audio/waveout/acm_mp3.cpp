@@ -1,6 +1,6 @@
-#include "platform/audio/win32/acm_mp3.h"
+#include "platform/audio/waveout/acm_mp3.h"
 
-#include "platform/audio/win32/mp3_header.h"
+#include "platform/audio/waveout/mp3_header.h"
 
 #include <windows.h>
 #include <mmreg.h>

@@ -1,4 +1,4 @@
-#include "platform/audio/win32/resample.h"
+#include "platform/audio/waveout/resample.h"
 
 resampler::resampler(int in_rate, int in_channels)
     : in_rate_(in_rate), in_channels_(in_channels == 1 ? 1 : 2) {}

@@ -1,4 +1,4 @@
-#include "platform/audio/win32/mp3_header.h"
+#include "platform/audio/waveout/mp3_header.h"
 
 namespace {
 

@@ -3,8 +3,9 @@
 // buffers filled; positions come from the device's own count of what it has played.
 #include "platform/bass.h"
 
-#include "platform/audio/win32/acm_mp3.h"
-#include "platform/audio/win32/device_clock.h"
+#include "platform/audio/waveout/acm_mp3.h"
+#include "platform/audio/waveout/device_clock.h"
+#include "platform/audio/pcm.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -72,27 +73,13 @@ library &lib() {
 }
 
 stream *find(std::uint32_t handle) {
-    library &l = lib();
-    if (handle == 0 || handle > l.streams.size())
-        return nullptr;
-    return l.streams[handle - 1].get();
+    return pcm_stream_of(lib().streams, handle);
 }
 
 std::uint64_t now_ticks() {
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return static_cast<std::uint64_t>(t.QuadPart);
-}
-
-void mix_into(unsigned char *out, const unsigned char *in, std::size_t bytes) {
-    for (std::size_t i = 0; i + 1 < bytes; i += 2) {
-        std::int16_t a;
-        std::int16_t b;
-        std::memcpy(&a, out + i, 2);
-        std::memcpy(&b, in + i, 2);
-        const auto sum = static_cast<std::int16_t>(std::clamp(a + b, -32768, 32767));
-        std::memcpy(out + i, &sum, 2);
-    }
 }
 
 // Fills one buffer from every playing stream (under `feed`). Returns the bytes to play:
@@ -112,7 +99,7 @@ DWORD fill(buffer &b) {
         } else {
             std::array<unsigned char, buffer_bytes> chunk;
             got = s->decoder->read(chunk.data(), chunk.size());
-            mix_into(b.bytes.data(), chunk.data(), got);
+            pcm_mix_into(b.bytes.data(), chunk.data(), got);
         }
         length = std::max(length, got);
         EnterCriticalSection(&l.clock);
@@ -207,7 +194,7 @@ int BASS_Init(int device, std::uint32_t, std::uint32_t, void *, const void *) {
     format.nSamplesPerSec = 44100;
     format.wBitsPerSample = 16;
     format.nBlockAlign = 4;
-    format.nAvgBytesPerSec = 44100 * 4;
+    format.nAvgBytesPerSec = static_cast<DWORD>(pcm_bytes_per_second);
     l.wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (!l.wake)
         return 0;
