@@ -1,0 +1,332 @@
+// The browser's picture decoders, behind the decoders' interface: the browser decodes the
+// file's bytes (createImageBitmap) into the pixels the native set gives, without colour
+// management, premultiplication or turning by a JPEG's EXIF orientation. The header checks
+// (format, size, limits) run first; where a browser would show a damaged file partly, the
+// checks here for the end of the data make it no picture, as it is natively.
+#include "platform/win32/block_cache.h"
+#include "platform/win32/decode.h"
+
+#include <emscripten.h>
+
+#include <utility>
+
+#include <cstring>
+#include <vector>
+
+// clang-format off
+EM_ASYNC_JS(int, web_decode_picture, (const unsigned char *bytes, int size, int width, int height,
+                                      std::uint32_t *pixels, std::uint8_t *opaque), {
+    let bitmap;
+    try {
+        bitmap = await createImageBitmap(new Blob([HEAPU8.slice(bytes, bytes + size)]),
+                                         { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
+    } catch (e) {
+        return 0;
+    }
+    if (bitmap.width !== width || bitmap.height !== height) {
+        bitmap.close();
+        return 0;
+    }
+    const canvas = new OffscreenCanvas(width, height);
+    const context = canvas.getContext('2d', { willReadFrequently: true });
+    context.drawImage(bitmap, 0, 0);
+    bitmap.close();
+    const data = context.getImageData(0, 0, width, height).data;
+    const count = width * height;
+    const out = HEAPU32.subarray(pixels >> 2, (pixels >> 2) + count);
+    for (let i = 0, j = 0; i < count; i++, j += 4)
+        out[i] = (data[j] << 16) | (data[j + 1] << 8) | data[j + 2];
+    if (opaque) {
+        const mask = HEAPU8.subarray(opaque, opaque + count);
+        for (let i = 0; i < count; i++)
+            mask[i] = data[i * 4 + 3] >= 128 ? 1 : 0;
+    }
+    return 1;
+});
+// clang-format on
+
+namespace {
+
+enum class picture_format { unknown, jpeg, gif, bmp };
+
+struct picture_header {
+    picture_format format = picture_format::unknown;
+    int width = 0;
+    int height = 0;
+};
+
+std::uint32_t le(const unsigned char *p, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+unsigned be16(const unsigned char *p);
+
+// The format from the magic bytes and the size from the header, within the limits.
+bool read_picture_header(const unsigned char *bytes, std::size_t size, picture_header *header) {
+    std::int64_t width = 0, height = 0;
+    if (size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) {
+        header->format = picture_format::jpeg;
+        // The frame header (any SOF but the table and arithmetic-coding markers) gives the size.
+        for (std::size_t at = 2; at + 9 <= size && bytes[at] == 0xFF;) {
+            const unsigned char marker = bytes[at + 1];
+            if (marker == 0xD9 || marker == 0xDA)
+                return false;
+            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+                marker != 0xCC) {
+                height = be16(bytes + at + 5);
+                width = be16(bytes + at + 7);
+                break;
+            }
+            at += 2 + be16(bytes + at + 2);
+        }
+    } else if (size >= 13 &&
+               (std::memcmp(bytes, "GIF87a", 6) == 0 || std::memcmp(bytes, "GIF89a", 6) == 0)) {
+        header->format = picture_format::gif;
+        width = le(bytes + 6, 2);
+        height = le(bytes + 8, 2);
+    } else if (size >= 26 && bytes[0] == 'B' && bytes[1] == 'M') {
+        header->format = picture_format::bmp;
+        if (le(bytes + 14, 4) == 12) {
+            width = le(bytes + 18, 2);
+            height = le(bytes + 20, 2);
+        } else {
+            width = static_cast<std::int32_t>(le(bytes + 18, 4));
+            height = static_cast<std::int32_t>(le(bytes + 22, 4));
+            if (height < 0)
+                height = -height;
+        }
+    }
+    if (!picture_size_allowed(width, height))
+        return false;
+    header->width = static_cast<int>(width);
+    header->height = static_cast<int>(height);
+    return true;
+}
+
+bool picture_allocate(decoded_picture *picture, int width, int height, bool with_mask) {
+    if (!picture_size_allowed(width, height))
+        return false;
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    picture->release();
+    picture->pixels = static_cast<std::uint32_t *>(block_take(count * 4, false));
+    if (!picture->pixels)
+        return false;
+    if (with_mask)
+        picture->opaque.assign(count, 0);
+    picture->width = width;
+    picture->height = height;
+    return true;
+}
+
+unsigned be16(const unsigned char *p) {
+    return unsigned{p[0]} << 8 | p[1];
+}
+
+// Whether the JPEG's segments and scans run to its end-of-image marker within the data.
+bool jpeg_complete(const unsigned char *bytes, std::size_t size) {
+    std::size_t at = 2;
+    bool in_scan = false;
+    while (at + 1 < size) {
+        if (bytes[at] != 0xFF) {
+            if (!in_scan)
+                return false;
+            ++at;
+            continue;
+        }
+        const unsigned char marker = bytes[at + 1];
+        // Inside entropy-coded data: stuffed bytes, restart markers and fill bytes.
+        if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0xFF) {
+            at += marker == 0xFF ? 1 : 2;
+            continue;
+        }
+        if (marker == 0xD9)
+            return true;
+        if (at + 4 > size)
+            return false;
+        const std::size_t length = be16(bytes + at + 2);
+        if (length < 2 || length > size - at - 2)
+            return false;
+        at += 2 + length;
+        in_scan = marker == 0xDA;
+    }
+    return false;
+}
+
+// Whether the GIF's first image, with every block before it, lies whole within the data.
+bool gif_first_image_complete(const unsigned char *bytes, std::size_t size) {
+    if (size < 13)
+        return false;
+    std::size_t at = 13;
+    if (bytes[10] & 0x80)
+        at += std::size_t{3} << ((bytes[10] & 7) + 1);
+    auto skip_sub_blocks = [&]() {
+        while (at < size) {
+            const unsigned length = bytes[at++];
+            if (length == 0)
+                return true;
+            at += length;
+        }
+        return false;
+    };
+    while (at < size) {
+        const unsigned char kind = bytes[at++];
+        if (kind == 0x21) { // an extension: its label, then sub-blocks
+            ++at;
+            if (!skip_sub_blocks())
+                return false;
+        } else if (kind == 0x2C) { // the image: descriptor, colour table, LZW size, data
+            if (at + 9 > size)
+                return false;
+            const unsigned char flags = bytes[at + 8];
+            at += 9;
+            if (flags & 0x80)
+                at += std::size_t{3} << ((flags & 7) + 1);
+            ++at;
+            return skip_sub_blocks();
+        } else {
+            return false;
+        }
+    }
+    return false;
+}
+
+// A copy of the JPEG whose EXIF orientation, if it has one, says "as stored", so that the
+// browser does not turn it. Natively the tag is not read at all.
+std::vector<unsigned char> without_orientation(const unsigned char *bytes, std::size_t size) {
+    std::vector<unsigned char> copy(bytes, bytes + size);
+    std::size_t at = 2;
+    while (at + 4 <= size && copy[at] == 0xFF && copy[at + 1] != 0xDA) {
+        const std::size_t length = be16(&copy[at + 2]);
+        if (length < 2 || length > size - at - 2)
+            break;
+        unsigned char *segment = &copy[at + 4];
+        const std::size_t body = length - 2;
+        if (copy[at + 1] == 0xE1 && body >= 14 && std::memcmp(segment, "Exif\0\0", 6) == 0) {
+            unsigned char *tiff = segment + 6;
+            const std::size_t tiff_size = body - 6;
+            const bool little = tiff[0] == 'I';
+            auto read = [&](std::size_t offset, int n) {
+                std::uint32_t v = 0;
+                for (int i = 0; i < n; ++i)
+                    v |= std::uint32_t{tiff[offset + (little ? i : n - 1 - i)]} << (8 * i);
+                return v;
+            };
+            const std::uint32_t ifd = read(4, 4);
+            if (ifd + 2 <= tiff_size) {
+                const std::uint32_t entries = read(ifd, 2);
+                for (std::uint32_t e = 0; e < entries; ++e) {
+                    const std::size_t entry = ifd + 2 + std::size_t{e} * 12;
+                    if (entry + 12 > tiff_size)
+                        break;
+                    if (read(entry, 2) == 0x0112) {
+                        tiff[entry + 8] = little ? 1 : 0;
+                        tiff[entry + 9] = little ? 0 : 1;
+                    }
+                }
+            }
+        }
+        at += 2 + length;
+    }
+    return copy;
+}
+
+bool browser_decode(const unsigned char *bytes, std::size_t size, const picture_header &header,
+                    decoded_picture *picture, bool masked) {
+    if (size > 0x7FFFFFFF || !picture_allocate(picture, header.width, header.height, masked))
+        return false;
+    if (!web_decode_picture(bytes, static_cast<int>(size), header.width, header.height,
+                            picture->pixels, masked ? picture->opaque.data() : nullptr)) {
+        picture->release();
+        return false;
+    }
+    // A picture without a transparent pixel draws faster without its mask.
+    if (masked) {
+        bool all_opaque = true;
+        for (std::uint8_t o : picture->opaque)
+            if (!o) {
+                all_opaque = false;
+                break;
+            }
+        if (all_opaque)
+            picture->opaque = {};
+    }
+    return true;
+}
+
+bool decode_jpeg(const unsigned char *bytes, std::size_t size, const picture_header &header,
+                 decoded_picture *picture) {
+    if (!jpeg_complete(bytes, size))
+        return false;
+    const std::vector<unsigned char> unturned = without_orientation(bytes, size);
+    return browser_decode(unturned.data(), unturned.size(), header, picture, false);
+}
+
+bool decode_gif(const unsigned char *bytes, std::size_t size, const picture_header &header,
+                decoded_picture *picture) {
+    return gif_first_image_complete(bytes, size) &&
+           browser_decode(bytes, size, header, picture, true);
+}
+
+bool decode_bmp(const unsigned char *bytes, std::size_t size, const picture_header &header,
+                decoded_picture *picture) {
+    return browser_decode(bytes, size, header, picture, false);
+}
+
+} // namespace
+
+decoded_picture::decoded_picture(decoded_picture &&other) noexcept
+    : width(other.width), height(other.height), pixels(other.pixels),
+      opaque(std::move(other.opaque)) {
+    other.pixels = nullptr;
+    other.width = other.height = 0;
+}
+
+decoded_picture &decoded_picture::operator=(decoded_picture &&other) noexcept {
+    if (this != &other) {
+        release();
+        width = other.width;
+        height = other.height;
+        pixels = other.pixels;
+        opaque = std::move(other.opaque);
+        other.pixels = nullptr;
+        other.width = other.height = 0;
+    }
+    return *this;
+}
+
+decoded_picture::~decoded_picture() {
+    release();
+}
+
+void decoded_picture::release() {
+    if (pixels)
+        block_give(pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    pixels = nullptr;
+    width = height = 0;
+    opaque = {};
+}
+
+bool picture_size_allowed(std::int64_t width, std::int64_t height) {
+    return width > 0 && height > 0 && width <= picture_max_side && height <= picture_max_side &&
+           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 4 <=
+               picture_max_bytes;
+}
+
+bool decode_picture(const unsigned char *bytes, std::size_t size, decoded_picture *picture) {
+    picture_header header;
+    if (!bytes || !read_picture_header(bytes, size, &header))
+        return false;
+    switch (header.format) {
+    case picture_format::jpeg:
+        return decode_jpeg(bytes, size, header, picture);
+    case picture_format::gif:
+        return decode_gif(bytes, size, header, picture);
+    case picture_format::bmp:
+        return decode_bmp(bytes, size, header, picture);
+    default:
+        return false;
+    }
+}
