@@ -116,13 +116,15 @@ function ended(code) {
   }
   if (audio_context) audio_context.close();
   audio_context = null;
-  if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
   window.ulvo.exit_code = code;
   stage.hidden = true;
   element('end-heading').textContent = code === 0 ? 'The show has ended.' : 'The show stopped.';
   end_screen.hidden = false;
   running = false;
-  element('again').focus();
+  // Outside the full-screen element nothing takes the focus: leave full screen first.
+  const focus = () => element('again').focus();
+  if (document.fullscreenElement) document.exitFullscreen().then(focus, focus);
+  else focus();
 }
 
 element('play').addEventListener('click', play);

@@ -8,9 +8,9 @@
 
 #include <emscripten.h>
 
-#include <utility>
-
+#include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 // clang-format off
@@ -243,16 +243,9 @@ bool browser_decode(const unsigned char *bytes, std::size_t size, const picture_
         return false;
     }
     // A picture without a transparent pixel draws faster without its mask.
-    if (masked) {
-        bool all_opaque = true;
-        for (std::uint8_t o : picture->opaque)
-            if (!o) {
-                all_opaque = false;
-                break;
-            }
-        if (all_opaque)
-            picture->opaque = {};
-    }
+    if (masked && std::all_of(picture->opaque.begin(), picture->opaque.end(),
+                              [](std::uint8_t o) { return o != 0; }))
+        picture->opaque = {};
     return true;
 }
 

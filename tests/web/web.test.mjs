@@ -281,3 +281,84 @@ test('a dropped picture replaces the default one', { timeout: 60000 }, async () 
   await escape_to_end(page);
   await page.context().close();
 });
+
+test('a picture the native decoders refuse is refused here too: the show stops with its message', { timeout: 180000 }, async (t) => {
+  const jpeg = fs.readFileSync(path.join(root, 'data/05.jpg'));
+  const gif = fs.readFileSync(path.join(root, 'data/ulvo.gif'));
+  const huge = Buffer.from(gif);
+  huge.writeUInt16LE(20000, 6); // the logical screen: 20000 x 20000
+  huge.writeUInt16LE(20000, 8);
+  const bmp_file = path.join(work, 'picture.bmp');
+  execFileSync('convert', [path.join(root, 'data/05.jpg'), 'bmp3:' + bmp_file]);
+  const bmp = fs.readFileSync(bmp_file);
+  // Browsers show the first three partly; natively they are no picture.
+  const cases = [
+    ['a truncated JPEG', jpeg.subarray(0, jpeg.length >> 1)],
+    ['a truncated GIF', gif.subarray(0, Math.floor(gif.length * 0.6))],
+    ['a truncated BMP', bmp.subarray(0, bmp.length - 1000)],
+    ['an empty file', Buffer.alloc(0)],
+    ['not a picture', Buffer.from('GIF? no, plain text')],
+    ['a picture beyond the size limits', huge],
+  ];
+  for (const [name, bytes] of cases) {
+    await t.test(name, async () => {
+      const file = path.join(work, 'damaged');
+      fs.writeFileSync(file, bytes);
+      answer = (p) => (p === '/data/ulvo.gif' ? { file: file } : null);
+      const page = await open_page();
+      await page.keyboard.press('Enter');
+      await page.waitForSelector('#box[open]', { timeout: 20000 });
+      assert.equal(await page.textContent('#box-text'), 'fuck off!');
+      await page.click('#box-ok');
+      await page.waitForSelector('#end:not([hidden])');
+      assert.equal(await page.evaluate(() => window.ulvo.exit_code), 1);
+      await page.context().close();
+    });
+  }
+});
+
+// The frame count, encoder delay and padding that the MP3's LAME header states (the show's
+// music: MPEG 1 Layer III).
+function lame_gaps(bytes) {
+  let at = 0;
+  while (bytes.toString('latin1', at, at + 3) === 'ID3') {
+    const body = ((bytes[at + 6] & 0x7f) << 21) | ((bytes[at + 7] & 0x7f) << 14) | ((bytes[at + 8] & 0x7f) << 7) | (bytes[at + 9] & 0x7f);
+    at += 10 + body + (bytes[at + 5] & 0x10 ? 10 : 0);
+  }
+  const tag = at + 4 + ((bytes[at + 3] >> 6) === 3 ? 17 : 32);
+  assert.ok(['Xing', 'Info'].includes(bytes.toString('latin1', tag, tag + 4)), 'the music has a LAME header');
+  const flags = bytes.readUInt32BE(tag + 4);
+  assert.ok(flags & 1, 'the header counts the frames');
+  const frames = bytes.readUInt32BE(tag + 8);
+  const gaps = tag + 12 + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0) + 21;
+  return { frames: frames, delay: (bytes[gaps] << 4) | (bytes[gaps + 1] >> 4), padding: ((bytes[gaps + 1] & 15) << 8) | bytes[gaps + 2] };
+}
+
+test('the music has its own length, without the encoder delay and padding, as natively', { timeout: 60000 }, async () => {
+  const { frames, delay, padding } = lame_gaps(fs.readFileSync(path.join(root, 'data/ulvo.mp3')));
+  answer = () => null;
+  const page = await open_page();
+  await play(page);
+  const decoded = await page.evaluate(() => window.ulvo.instance.audio.streams[0].buffer.length);
+  assert.equal(decoded, frames * 1152 - delay - padding);
+  // A browser that keeps the gaps: a decode of every frame whole is cut to the same length,
+  // from the first sample after the delay (and the decoder's own 529).
+  const cut = await page.evaluate(async ([frames, delay, padding]) => {
+    const m = window.ulvo.instance;
+    const full = frames * 1152;
+    const ramp = new Float32Array(full);
+    for (let i = 0; i < full; i++) ramp[i] = i / full;
+    m.decodeAudio = async () => {
+      const buffer = new AudioBuffer({ numberOfChannels: 2, length: full, sampleRate: 44100 });
+      buffer.copyToChannel(ramp, 0);
+      buffer.copyToChannel(ramp, 1);
+      return buffer;
+    };
+    const handle = await m.audio.decode(new Uint8Array(1), 44100, frames, 1152, delay, padding);
+    const buffer = m.audio.streams[handle - 1].buffer;
+    return { length: buffer.length, first: Math.round(buffer.getChannelData(0)[0] * full) };
+  }, [frames, delay, padding]);
+  assert.deepEqual(cut, { length: frames * 1152 - delay - padding, first: delay + 529 });
+  await escape_to_end(page);
+  await page.context().close();
+});

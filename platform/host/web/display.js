@@ -14,6 +14,7 @@ var ulvo_display = {
   animation: 0,
   listeners: [],
   wake_lock: null,
+  fullscreen: false, // the page is in the browser's full screen
 
   // KeyboardEvent.code to host_key (platform/host/display.h).
   key_of: function (code) {
@@ -52,8 +53,15 @@ var ulvo_display = {
     // A hidden tab is an application that lost the focus; shown again, it has it back.
     this.listen(document, 'visibilitychange', () => this.events.push([2, document.hidden ? 0 : 1, 0]));
     // The browser takes the first Escape to leave its full screen; that ends the show too.
+    // Only a full screen this show has seen counts (a page may still be leaving an earlier
+    // one as the show starts).
+    this.fullscreen = !!document.fullscreenElement;
     this.listen(document, 'fullscreenchange', () => {
-      if (!document.fullscreenElement) this.events.push([4, 1, 1], [4, 1, 0]);
+      if (document.fullscreenElement) this.fullscreen = true;
+      else if (this.fullscreen) {
+        this.fullscreen = false;
+        this.events.push([4, 1, 1], [4, 1, 0]);
+      }
     });
     this.listen(window, 'pagehide', () => this.events.push([1, 0, 0]));
     if (navigator.wakeLock)
