@@ -1,16 +1,14 @@
 // The browser's picture decoders, behind the decoders' interface: the browser decodes the
 // file's bytes (createImageBitmap) into the pixels the native set gives, without colour
-// management, premultiplication or turning by a JPEG's EXIF orientation. The header checks
-// (format, size, limits) run first; where a browser would show a damaged file partly, the
-// checks here for the end of the data make it no picture, as it is natively.
-#include "platform/win32/block_cache.h"
-#include "platform/win32/decode.h"
+// management, premultiplication or turning by a JPEG's EXIF orientation. The shared checks of
+// picture_file.h (format, header, limits) run first; where a browser would show a damaged
+// file partly, the checks here for the end of the data make it no picture, as natively.
+#include "platform/decoders/picture_file.h"
 
 #include <emscripten.h>
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 // clang-format off
@@ -46,80 +44,6 @@ EM_ASYNC_JS(int, web_decode_picture, (const unsigned char *bytes, int size, int 
 // clang-format on
 
 namespace {
-
-enum class picture_format { unknown, jpeg, gif, bmp };
-
-struct picture_header {
-    picture_format format = picture_format::unknown;
-    int width = 0;
-    int height = 0;
-};
-
-std::uint32_t le(const unsigned char *p, int bytes) {
-    std::uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
-}
-
-unsigned be16(const unsigned char *p);
-
-// The format from the magic bytes and the size from the header, within the limits.
-bool read_picture_header(const unsigned char *bytes, std::size_t size, picture_header *header) {
-    std::int64_t width = 0, height = 0;
-    if (size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) {
-        header->format = picture_format::jpeg;
-        // The frame header (any SOF but the table and arithmetic-coding markers) gives the size.
-        for (std::size_t at = 2; at + 9 <= size && bytes[at] == 0xFF;) {
-            const unsigned char marker = bytes[at + 1];
-            if (marker == 0xD9 || marker == 0xDA)
-                return false;
-            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                marker != 0xCC) {
-                height = be16(bytes + at + 5);
-                width = be16(bytes + at + 7);
-                break;
-            }
-            at += 2 + be16(bytes + at + 2);
-        }
-    } else if (size >= 13 &&
-               (std::memcmp(bytes, "GIF87a", 6) == 0 || std::memcmp(bytes, "GIF89a", 6) == 0)) {
-        header->format = picture_format::gif;
-        width = le(bytes + 6, 2);
-        height = le(bytes + 8, 2);
-    } else if (size >= 26 && bytes[0] == 'B' && bytes[1] == 'M') {
-        header->format = picture_format::bmp;
-        if (le(bytes + 14, 4) == 12) {
-            width = le(bytes + 18, 2);
-            height = le(bytes + 20, 2);
-        } else {
-            width = static_cast<std::int32_t>(le(bytes + 18, 4));
-            height = static_cast<std::int32_t>(le(bytes + 22, 4));
-            if (height < 0)
-                height = -height;
-        }
-    }
-    if (!picture_size_allowed(width, height))
-        return false;
-    header->width = static_cast<int>(width);
-    header->height = static_cast<int>(height);
-    return true;
-}
-
-bool picture_allocate(decoded_picture *picture, int width, int height, bool with_mask) {
-    if (!picture_size_allowed(width, height))
-        return false;
-    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    picture->release();
-    picture->pixels = static_cast<std::uint32_t *>(block_take(count * 4, false));
-    if (!picture->pixels)
-        return false;
-    if (with_mask)
-        picture->opaque.assign(count, 0);
-    picture->width = width;
-    picture->height = height;
-    return true;
-}
 
 unsigned be16(const unsigned char *p) {
     return unsigned{p[0]} << 8 | p[1];
@@ -249,6 +173,8 @@ bool browser_decode(const unsigned char *bytes, std::size_t size, const picture_
     return true;
 }
 
+} // namespace
+
 bool decode_jpeg(const unsigned char *bytes, std::size_t size, const picture_header &header,
                  decoded_picture *picture) {
     if (!jpeg_complete(bytes, size))
@@ -266,60 +192,4 @@ bool decode_gif(const unsigned char *bytes, std::size_t size, const picture_head
 bool decode_bmp(const unsigned char *bytes, std::size_t size, const picture_header &header,
                 decoded_picture *picture) {
     return browser_decode(bytes, size, header, picture, false);
-}
-
-} // namespace
-
-decoded_picture::decoded_picture(decoded_picture &&other) noexcept
-    : width(other.width), height(other.height), pixels(other.pixels),
-      opaque(std::move(other.opaque)) {
-    other.pixels = nullptr;
-    other.width = other.height = 0;
-}
-
-decoded_picture &decoded_picture::operator=(decoded_picture &&other) noexcept {
-    if (this != &other) {
-        release();
-        width = other.width;
-        height = other.height;
-        pixels = other.pixels;
-        opaque = std::move(other.opaque);
-        other.pixels = nullptr;
-        other.width = other.height = 0;
-    }
-    return *this;
-}
-
-decoded_picture::~decoded_picture() {
-    release();
-}
-
-void decoded_picture::release() {
-    if (pixels)
-        block_give(pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-    pixels = nullptr;
-    width = height = 0;
-    opaque = {};
-}
-
-bool picture_size_allowed(std::int64_t width, std::int64_t height) {
-    return width > 0 && height > 0 && width <= picture_max_side && height <= picture_max_side &&
-           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 4 <=
-               picture_max_bytes;
-}
-
-bool decode_picture(const unsigned char *bytes, std::size_t size, decoded_picture *picture) {
-    picture_header header;
-    if (!bytes || !read_picture_header(bytes, size, &header))
-        return false;
-    switch (header.format) {
-    case picture_format::jpeg:
-        return decode_jpeg(bytes, size, header, picture);
-    case picture_format::gif:
-        return decode_gif(bytes, size, header, picture);
-    case picture_format::bmp:
-        return decode_bmp(bytes, size, header, picture);
-    default:
-        return false;
-    }
 }

@@ -1,8 +1,8 @@
 // OLE: memory streams over global memory blocks, and the picture object that decodes a
 // stream's bytes and renders them through GDI.
 #include "platform/win32/ole.h"
+#include "platform/decoders/decoders.h"
 #include "platform/win32/com.h"
-#include "platform/win32/decode.h"
 #include "platform/win32/faults.h"
 #include "platform/win32/gdi_surface.h"
 #include "platform/win32/kernel.h"

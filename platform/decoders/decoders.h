@@ -1,6 +1,7 @@
 #pragma once
-// Inside the platform layer: the decoders behind OleLoadPicture. The format comes from the
-// bytes, never from a name.
+// The picture decoders behind OleLoadPicture: one small interface, with one set of decoders
+// chosen when linking, as the host is (the native set here; the browser's own elsewhere).
+// The format comes from the bytes, never from a name.
 
 #include <cstddef>
 #include <cstdint>
