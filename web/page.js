@@ -54,9 +54,50 @@ function decode_audio(bytes) {
   return promise;
 }
 
+// The pictures likewise, with the program's own decoding (decode.js); but only those whose
+// header gives a size within the decoders' limits, since the browser would spend its main
+// thread on an enormous one. The program checks every file itself.
+const picture_decodes = [];
+
+function picture_size(b) {
+  const be16 = (i) => (b[i] << 8) | b[i + 1];
+  const le16 = (i) => b[i] | (b[i + 1] << 8);
+  if (b.length >= 10 && b[0] === 0x47 && b[1] === 0x49 && b[2] === 0x46) return [le16(6), le16(8)];
+  if (b.length >= 26 && b[0] === 0x42 && b[1] === 0x4d) {
+    const view = new DataView(b.buffer, b.byteOffset, b.byteLength);
+    return view.getUint32(14, true) === 12 ? [le16(18), le16(20)] : [view.getInt32(18, true), Math.abs(view.getInt32(22, true))];
+  }
+  if (b.length >= 4 && b[0] === 0xff && b[1] === 0xd8) {
+    for (let at = 2; at + 9 <= b.length && b[at] === 0xff; at += 2 + be16(at + 2)) {
+      const marker = b[at + 1];
+      if (marker >= 0xc0 && marker <= 0xcf && marker !== 0xc4 && marker !== 0xc8 && marker !== 0xcc)
+        return [be16(at + 7), be16(at + 5)];
+    }
+  }
+  return null;
+}
+
+function predecode_picture(bytes) {
+  const size = picture_size(bytes);
+  if (size && size[0] > 0 && size[1] > 0 && size[0] <= 16384 && size[1] <= 16384 && size[0] * size[1] * 4 <= 256 * 1024 * 1024)
+    decode_picture(bytes);
+}
+
+function decode_picture(bytes) {
+  for (const d of picture_decodes) if (same_bytes(d.bytes, bytes)) return d.promise;
+  const promise = ulvo_decode_picture(bytes);
+  picture_decodes.push({ bytes: bytes.slice(), promise: promise });
+  return promise;
+}
+
+// The program too: its WebAssembly, fetched once for every play.
+const program = fetch('ulvo.wasm').then((r) => (r.ok ? r.arrayBuffer() : null)).catch(() => null);
+
 fetched.then(() => {
-  const music = show_files().get('ulvo.mp3');
+  const files = show_files();
+  const music = files.get('ulvo.mp3');
   if (music) decode_audio(music).then(() => (window.ulvo.music_decoded = true), () => {});
+  for (const [name, bytes] of files) if (name !== 'ulvo.mp3') predecode_picture(bytes);
 });
 
 // The program's message box: a modal dialog with the text and one OK button.
@@ -90,10 +131,13 @@ async function play() {
     stage.requestFullscreen().catch(() => {});
   await fetched;
   const files = show_files();
+  const wasm = await program;
   createUlvo({
     canvas: canvas,
     audioContext: audio_context,
+    wasmBinary: wasm || undefined,
     decodeAudio: decode_audio,
+    decodePicture: decode_picture,
     messageBox: message_box,
     preRun: [
       (module) => {
@@ -154,6 +198,7 @@ async function take_files(list) {
     taken.push(name);
     if (name === 'ulvo.gif') element('title-picture').src = URL.createObjectURL(file);
     if (name === 'ulvo.mp3') decode_audio(own.get(name));
+    else predecode_picture(own.get(name));
   }
   let text = own.size ? 'Your files: ' + [...own.keys()].sort().join(', ') + '.' : '';
   if (ignored.length) text += ' Not the show\u2019s names, so left out: ' + ignored.join(', ') + '.';

@@ -14,22 +14,12 @@
 // clang-format off
 EM_ASYNC_JS(int, web_decode_picture, (const unsigned char *bytes, int size, int width, int height,
                                       std::uint32_t *pixels, std::uint8_t *opaque), {
-    let bitmap;
-    try {
-        bitmap = await createImageBitmap(new Blob([HEAPU8.slice(bytes, bytes + size)]),
-                                         { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
-    } catch (e) {
+    // The page may have decoded the same bytes ahead (browser.js either way).
+    const file = HEAPU8.slice(bytes, bytes + size);
+    const image = await (Module['decodePicture'] || ulvo_decode_picture)(file);
+    if (!image || image.width !== width || image.height !== height)
         return 0;
-    }
-    if (bitmap.width !== width || bitmap.height !== height) {
-        bitmap.close();
-        return 0;
-    }
-    const canvas = new OffscreenCanvas(width, height);
-    const context = canvas.getContext('2d', { willReadFrequently: true });
-    context.drawImage(bitmap, 0, 0);
-    bitmap.close();
-    const data = context.getImageData(0, 0, width, height).data;
+    const data = image.data;
     const count = width * height;
     const out = HEAPU32.subarray(pixels >> 2, (pixels >> 2) + count);
     for (let i = 0, j = 0; i < count; i++, j += 4)

@@ -362,3 +362,29 @@ test('the music has its own length, without the encoder delay and padding, as na
   await escape_to_end(page);
   await page.context().close();
 });
+
+test('a hidden tab stops the picture, not the music, and showing it again brings the show back', { timeout: 60000 }, async () => {
+  answer = () => null;
+  const page = await open_page();
+  await play(page);
+  // The page's visibility as the browser reports it when the viewer switches tabs.
+  const set_hidden = (hidden) => page.evaluate((hidden) => {
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => hidden });
+    document.dispatchEvent(new Event('visibilitychange'));
+  }, hidden);
+  const state = () => page.evaluate(() => [window.ulvo.instance.display.flips, window.ulvo.instance.audio.position(1)]);
+  await set_hidden(true);
+  await page.waitForTimeout(200);
+  const hidden = await state();
+  // The program waits for the tab instead of spinning, so the page goes on answering.
+  await page.waitForTimeout(1000);
+  const later = await state();
+  assert.ok(later[0] - hidden[0] <= 1, `no flips while hidden (${later[0] - hidden[0]})`);
+  assert.ok(later[1] - hidden[1] > 0.8 * 44100, 'the music plays on');
+  await set_hidden(false);
+  await page.waitForTimeout(500);
+  const shown = await state();
+  assert.ok(shown[0] - later[0] >= 10, 'flipping again');
+  await escape_to_end(page);
+  await page.context().close();
+});
