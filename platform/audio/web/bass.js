@@ -44,7 +44,7 @@ var ulvo_audio = {
       }
       if (skip >= 0 && trimmed > 0) buffer = this.cut(buffer, Math.round(skip * scale), Math.round(trimmed * scale));
     }
-    this.streams.push({ buffer: buffer, source: null, start: null, last: 0 });
+    this.streams.push({ buffer: buffer, source: null, start: null, last: 0, read_time: null, read_frames: 0 });
     return this.streams.length;
   },
 
@@ -71,6 +71,7 @@ var ulvo_audio = {
       s.source.connect(this.context.destination);
       s.start = this.context.currentTime;
       s.last = 0;
+      s.read_time = null;
       s.source.start(s.start);
     }
     return 1;
@@ -92,16 +93,27 @@ var ulvo_audio = {
     return context.currentTime - (context.outputLatency || context.baseLatency || 0);
   },
 
-  // Sample frames heard (at 44100 a second), -1 for a handle that is not a stream.
+  // Sample frames heard (at 44100 a second), -1 for a handle that is not a stream. Between
+  // reads the position runs on at the nominal rate, and follows the output's timestamps by at
+  // most 1 ms of audio a read, so it moves smoothly; a larger difference (20 ms: a stall, or
+  // an output that is not running) it takes at once, without ever going back.
   position: function (handle) {
     const s = this.streams[handle - 1];
     if (!s) return -1;
     if (s.start === null) return 0;
+    const now = performance.now();
+    const heard = (this.heard_time() - s.start) * 44100;
+    let frames = heard;
+    if (s.read_time !== null && this.context.state === 'running') {
+      const run_on = s.read_frames + ((now - s.read_time) * 44100) / 1000;
+      const behind = heard - run_on;
+      if (Math.abs(behind) < 0.02 * 44100) frames = run_on + Math.max(-44.1, Math.min(44.1, behind));
+    }
+    s.read_time = now;
+    s.read_frames = frames;
     const end = Math.round(s.buffer.duration * 44100);
-    let frames = Math.floor((this.heard_time() - s.start) * 44100);
-    frames = Math.max(s.last, Math.min(Math.max(frames, 0), end));
-    s.last = frames;
-    return frames;
+    s.last = Math.max(s.last, Math.min(Math.max(Math.floor(frames), 0), end));
+    return s.last;
   },
 
   // The page ends the sound when the program has ended.
