@@ -1,5 +1,6 @@
-// The position arithmetic shared by every audio output: interpolated between device
-// callbacks, never past what was handed, never back.
+// The position arithmetic shared by every audio output: a device's count interpolated
+// between its callbacks, never past what was handed, never back; and the heard count from
+// what an output reports of itself.
 #include "platform/audio/clock.h"
 
 #include <gtest/gtest.h>
@@ -118,5 +119,63 @@ TEST(PlayClockRestart, StartsAgainFromZero) {
     clock.handed(6000, 4096);
     EXPECT_EQ(clock.position(7000), 1000u);
 }
+
+} // namespace
+
+namespace {
+
+// The device's heard count from what an output reports: a sound server's count run on from
+// its moment, or the callbacks' count less a latency. One callback at time 0 handed `handed`.
+struct heard_case {
+    const char *name;
+    host_audio_timing timing;
+    std::uint64_t handed;
+    std::uint64_t now;
+    std::uint64_t heard;
+};
+
+class HeardBytes : public testing::TestWithParam<heard_case> {};
+
+TEST_P(HeardBytes, FromWhatTheOutputKnows) {
+    play_clock callbacks(byte_ticks);
+    callbacks.handed(0, GetParam().handed);
+    EXPECT_EQ(heard_bytes(GetParam().timing, callbacks, GetParam().now), GetParam().heard);
+}
+
+const heard_case heard_cases[] = {
+    {"ACountRunsOnFromItsMoment",
+     {.counted = true, .played = 1000, .counted_at = 500, .running = true},
+     100000,
+     1500,
+     2000},
+    {"ACountHoldsWhileTheServerDoesNotPlay",
+     {.counted = true, .played = 1000, .counted_at = 500, .running = false},
+     100000,
+     1500,
+     1000},
+    {"ACountQueriedBeforeItsMomentDoesNotRunBack",
+     {.counted = true, .played = 1000, .counted_at = 500, .running = true},
+     100000,
+     400,
+     1000},
+    {"ACountNeverPassesWhatWasHanded",
+     {.counted = true, .played = 1000, .counted_at = 0, .running = true},
+     8192,
+     99999,
+     8192},
+    {"ACountInWholeFrames",
+     {.counted = true, .played = 1002, .counted_at = 7, .running = true},
+     100000,
+     7,
+     1000},
+    {"TheLatencyIsTakenOffTheCallbacks", {.latency = 1000}, 4096, 3000, 2000},
+    {"NothingHeardWithinTheLatency", {.latency = 5000}, 4096, 3000, 0},
+    {"ALatencyOfPartFramesCountsWholeOnes", {.latency = 1001}, 4096, 3000, 1996},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, HeardBytes, testing::ValuesIn(heard_cases),
+                         [](const testing::TestParamInfo<heard_case> &info) {
+                             return info.param.name;
+                         });
 
 } // namespace

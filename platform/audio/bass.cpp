@@ -18,7 +18,7 @@ namespace {
 
 struct stream {
     std::unique_ptr<mp3_stream> decoder;
-    play_clock clock;
+    stream_position clock;
     bool playing = false;
     bool started = false;
 };
@@ -29,6 +29,8 @@ struct stream {
 struct library {
     std::vector<std::unique_ptr<stream>> streams; // handle = index + 1
     std::mutex clock_mutex;
+    play_clock callbacks{1}; // the device's fill callbacks, since it opened
+    std::uint64_t device_handed = 0;
     bool device_open = false;
     bool exit_hook = false;
 };
@@ -48,6 +50,11 @@ void fill(void *, unsigned char *out, std::size_t bytes) {
     library &l = lib();
     const std::uint64_t now = host_audio.clock();
     std::memset(out, 0, bytes);
+    std::uint64_t offset;
+    {
+        std::lock_guard<std::mutex> hold(l.clock_mutex);
+        offset = l.device_handed;
+    }
     bool first = true;
     for (auto &s : l.streams) {
         if (!s->playing)
@@ -68,8 +75,11 @@ void fill(void *, unsigned char *out, std::size_t bytes) {
             }
         }
         std::lock_guard<std::mutex> hold(l.clock_mutex);
-        s->clock.handed(now, handed);
+        s->clock.handed(offset, handed);
     }
+    std::lock_guard<std::mutex> hold(l.clock_mutex);
+    l.callbacks.handed(now, bytes);
+    l.device_handed += bytes;
 }
 
 void close_device() {
@@ -88,6 +98,12 @@ int BASS_Init(int device, std::uint32_t, std::uint32_t, void *, const void *) {
         return 0;
     if (l.device_open)
         return 1;
+    {
+        // The output counts its bytes from when it opens.
+        std::lock_guard<std::mutex> hold(l.clock_mutex);
+        l.callbacks = play_clock(host_audio.clock_frequency());
+        l.device_handed = 0;
+    }
     if (!host_audio.open(fill, nullptr))
         return 0;
     l.device_open = true;
@@ -109,8 +125,7 @@ HSTREAM BASS_StreamCreateFile(int mem, const void *file, QWORD offset, QWORD len
     }
     if (!decoder)
         return 0;
-    auto s = std::make_unique<stream>(
-        stream{std::move(decoder), play_clock(host_audio.clock_frequency())});
+    auto s = std::make_unique<stream>(stream{std::move(decoder), stream_position()});
     library &l = lib();
     host_audio.lock();
     {
@@ -147,14 +162,16 @@ int BASS_StreamPlay(HSTREAM handle, int flush, std::uint32_t) {
     return ok;
 }
 
+// What is heard now: the device's heard count, as far as it has got into the stream.
 QWORD BASS_ChannelGetPosition(std::uint32_t handle) {
     library &l = lib();
+    const host_audio_timing timing = l.device_open ? host_audio.timing() : host_audio_timing{};
     const std::uint64_t now = host_audio.clock();
     std::lock_guard<std::mutex> hold(l.clock_mutex);
     stream *s = find(handle);
     if (!s)
         return static_cast<QWORD>(-1);
-    return s->clock.position(now);
+    return s->clock.position(heard_bytes(timing, l.callbacks, now));
 }
 
 void bass_free_all() {

@@ -18,6 +18,19 @@ std::vector<unsigned char> encode_tone_mp3(const tone_spec &tone);
 // The 16-bit samples the tone was made of (interleaved when stereo).
 std::vector<short> tone_samples(const tone_spec &tone);
 
+// `samples` (interleaved when stereo) encoded at `rate` Hz, with the LAME tag that lets a
+// decoder drop the encoder's delay and padding, so that sample n decodes as sample n.
+std::vector<unsigned char> encode_mp3(const std::vector<short> &samples, int rate, int channels,
+                                      int kbps = 128);
+
+// A click in silence: `seconds` of 44100 Hz stereo, silent but for 5 ms of a 2 kHz cosine at
+// full amplitude whose first sample is frame `click_frame`.
+std::vector<short> click_samples(double seconds, long click_frame);
+
+// The first frame of interleaved stereo s16 whose left or right sample reaches half the
+// click's amplitude, or -1.
+long find_click(const short *samples, std::size_t frames);
+
 bool write_file(const std::string &path, const std::vector<unsigned char> &bytes);
 
 // A path in the temporary directory that no other process uses (tests of several

@@ -21,6 +21,7 @@ std::atomic<std::uint64_t> clock_bytes{0}; // read inside the callback, so not u
 headless_audio_sink sink = nullptr;
 void *sink_user = nullptr;
 std::vector<unsigned char> buffer;
+std::atomic<std::uint64_t> latency_bytes{0}; // read by position queries, not under the lock
 
 int headless_open(host_audio_fill fill, void *user) {
     std::lock_guard<std::mutex> hold(device_mutex);
@@ -66,6 +67,12 @@ std::uint64_t headless_clock_frequency() {
     return pcm_bytes_per_second;
 }
 
+// A virtual device hears what it pulls as its clock passes over it, after the latency the
+// test set.
+host_audio_timing headless_timing() {
+    return {.latency = latency_bytes};
+}
+
 } // namespace
 
 const host_audio_api host_audio = {
@@ -77,7 +84,12 @@ const host_audio_api host_audio = {
     .unlock = headless_unlock,
     .clock = headless_clock,
     .clock_frequency = headless_clock_frequency,
+    .timing = headless_timing,
 };
+
+void headless_audio_set_latency(std::uint64_t bytes) {
+    latency_bytes = bytes;
+}
 
 void headless_audio_set_available(bool yes) {
     std::lock_guard<std::mutex> hold(device_mutex);

@@ -22,6 +22,10 @@ void headless_audio_advance(std::size_t bytes);
 void headless_audio_pull(std::size_t bytes);
 void headless_audio_wait(std::uint64_t bytes);
 
+// The output's latency: what it pulls is heard this many bytes of playing time after the
+// clock has passed over it (default 0: at once). Kept until set again.
+void headless_audio_set_latency(std::uint64_t bytes);
+
 // The clock: bytes' worth of playing time since the process started.
 std::uint64_t headless_audio_clock_bytes();
 

@@ -1,92 +1,83 @@
-// The real output: SDL's default audio device, with SDL converting to whatever the
-// hardware takes, so the callback always sees 44100 Hz stereo s16.
-#include "platform/host/audio.h"
+// The native host's sound: the sound server through libpulse where one answers, SDL's audio
+// output otherwise, or where SDL_AUDIODRIVER names one of SDL's drivers (as SDL documents
+// it, that variable chooses the driver that plays; tests set it to "dummy").
+#include "platform/host/sdl/audio_outputs.h"
 
-#include <SDL.h>
+#include <cstdlib>
+#include <ctime>
+#include <initializer_list>
 
 namespace {
 
-// 1024 frames (4096 bytes, 23 ms) per callback: the position is interpolated between
-// callbacks, so a smaller buffer would buy only a nearer sound, at the risk of drop-outs
-// while the show's thread decodes pictures.
-constexpr Uint16 buffer_frames = 1024;
+const host_audio_api *chosen = nullptr;
 
-SDL_AudioDeviceID device = 0;
-host_audio_fill fill_callback = nullptr;
-void *fill_user = nullptr;
-
-void SDLCALL pull(void *, Uint8 *out, int bytes) {
-    fill_callback(fill_user, out, static_cast<std::size_t>(bytes));
-}
-
-int sdl_open(host_audio_fill fill, void *user) {
-    if (device != 0)
+int choose_and_open(host_audio_fill fill, void *user) {
+    if (chosen)
         return 1;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        return 0;
-    fill_callback = fill;
-    fill_user = user;
-    SDL_AudioSpec want{};
-    want.freq = 44100;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = buffer_frames;
-    want.callback = pull;
-    SDL_AudioSpec have{};
-    // No changes allowed: SDL converts to the device's own format behind the callback.
-    device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return 0;
+    const char *driver = std::getenv("SDL_AUDIODRIVER");
+    const bool sdl_asked = driver && *driver;
+    for (const host_audio_api *output : {&pulse_audio_output, &sdl_audio_output}) {
+        if (sdl_asked && output == &pulse_audio_output)
+            continue;
+        if (output->open(fill, user)) {
+            chosen = output;
+            return 1;
+        }
     }
-    return 1;
+    return 0;
 }
 
-void sdl_close() {
-    if (device == 0)
-        return;
-    SDL_CloseAudioDevice(device);
-    device = 0;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+void close_chosen() {
+    if (chosen)
+        chosen->close();
+    chosen = nullptr;
 }
 
-void sdl_start() {
-    if (device != 0)
-        SDL_PauseAudioDevice(device, 0);
+void start_chosen() {
+    if (chosen)
+        chosen->start();
 }
 
-void sdl_pause() {
-    if (device != 0)
-        SDL_PauseAudioDevice(device, 1);
+void pause_chosen() {
+    if (chosen)
+        chosen->pause();
 }
 
-void sdl_lock() {
-    if (device != 0)
-        SDL_LockAudioDevice(device);
+void lock_chosen() {
+    if (chosen)
+        chosen->lock();
 }
 
-void sdl_unlock() {
-    if (device != 0)
-        SDL_UnlockAudioDevice(device);
+void unlock_chosen() {
+    if (chosen)
+        chosen->unlock();
 }
 
-std::uint64_t sdl_clock() {
-    return SDL_GetPerformanceCounter();
+std::uint64_t clock_frequency() {
+    return native_audio_clock_frequency;
 }
 
-std::uint64_t sdl_clock_frequency() {
-    return SDL_GetPerformanceFrequency();
+host_audio_timing timing_of_chosen() {
+    return chosen ? chosen->timing() : host_audio_timing{};
 }
 
 } // namespace
 
+std::uint64_t native_audio_clock() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * native_audio_clock_frequency +
+           static_cast<std::uint64_t>(now.tv_nsec);
+}
+
 const host_audio_api host_audio = {
-    .open = sdl_open,
-    .close = sdl_close,
-    .start = sdl_start,
-    .pause = sdl_pause,
-    .lock = sdl_lock,
-    .unlock = sdl_unlock,
-    .clock = sdl_clock,
-    .clock_frequency = sdl_clock_frequency,
+    .open = choose_and_open,
+    .close = close_chosen,
+    .start = start_chosen,
+    .pause = pause_chosen,
+    .lock = lock_chosen,
+    .unlock = unlock_chosen,
+    .clock = native_audio_clock,
+    .clock_frequency = clock_frequency,
+    .timing = timing_of_chosen,
 };
