@@ -3,7 +3,6 @@
 
 #include "show/show.h"
 
-#include <bit>
 #include <cstring>
 
 alignas(64) std::uint32_t work_frame[frame_pixels];
@@ -12,9 +11,18 @@ std::uint32_t *image_table[image_count];
 
 namespace {
 
+// The float with these bits. (memcpy rather than std::bit_cast, which not every standard
+// library we build with has.)
+float float_from_bits(std::uint32_t bits) {
+    float value;
+    static_assert(sizeof value == sizeof bits);
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
 // 176400 bytes of 44.1 kHz stereo 16-bit audio per second; the factor is the float nearest
 // to 1/176400, widened exactly, so the phase changes fall where the show was timed.
-const double seconds_per_byte = static_cast<double>(std::bit_cast<float>(0x36BE37C6u));
+const double seconds_per_byte = static_cast<double>(float_from_bits(0x36BE37C6u));
 
 show_phase phase_of(double t) {
     // The title ends on the double value; the later thresholds are compared in float.
