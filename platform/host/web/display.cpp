@@ -106,6 +106,11 @@ void web_present(int window, const host_frame *frame, const host_rect *dst) {
     web_vertical_blank();
 }
 
+// An inactive full-screen show waits here instead of spinning.
+void web_wait_vblank() {
+    web_vertical_blank();
+}
+
 int web_poll_event(host_event *event) {
     int type = 0, value = 0, down = 0;
     if (!web_next_event(&type, &value, &down)) {
@@ -143,6 +148,7 @@ const host_display_api host_display = {
     .window_client = web_client,
     .window_fullscreen = web_fullscreen,
     .present = web_present,
+    .wait_vblank = web_wait_vblank,
     .poll_event = web_poll_event,
     .show_cursor = web_cursor,
     .screen_saver = web_screen_saver,

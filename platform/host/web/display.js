@@ -116,8 +116,18 @@ var ulvo_display = {
   vertical_blank: function () {
     return new Promise((resolve) => {
       this.waiters.push(resolve);
-      // Without animation frames (a hidden page), a flip still returns.
-      setTimeout(resolve, 100);
+      // A display slower than 60 Hz does not come round before every emulated blank, and a
+      // hidden page has no animation frames at all: then the blank comes by the clock, half
+      // a frame late at most, so that the show still flips 60 times a second.
+      const period = 1000 / 60;
+      const now = performance.now();
+      if (this.next_blank !== null && now > this.next_blank + period) this.next_blank = now;
+      const wait = this.next_blank === null ? 100 : this.next_blank + period / 2 - now;
+      setTimeout(() => {
+        if (!this.waiters.includes(resolve)) return;
+        if (this.next_blank !== null) this.next_blank += period;
+        this.release_waiters();
+      }, Math.min(100, Math.max(0, wait)));
     });
   },
 
