@@ -209,10 +209,9 @@ void ddraw_object::forget(clipper_object *c) {
 }
 
 bool ddraw_object::primary_exists() const {
-    for (const surface_object *s : surfaces)
-        if (s->caps & DDSCAPS_PRIMARYSURFACE)
-            return true;
-    return false;
+    return std::any_of(surfaces.begin(), surfaces.end(), [](const surface_object *s) {
+        return (s->caps & DDSCAPS_PRIMARYSURFACE) != 0;
+    });
 }
 
 bool ddraw_object::exclusive_and_inactive() const {
