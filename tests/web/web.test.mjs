@@ -51,8 +51,10 @@ after(async () => {
   if (Object.keys(figures).length) console.log('web timing figures: ' + JSON.stringify(figures));
 });
 
-async function open_page() {
+// `init`: a script the page runs before its own, to stand in for the browser's behaviour.
+async function open_page(init = null) {
   const context = await browser.newContext({ viewport: { width: 1280, height: 720 } });
+  if (init) await context.addInitScript(init);
   const page = await context.newPage();
   page.on('pageerror', (e) => console.log('page error: ' + e.message));
   await page.goto(`http://127.0.0.1:${server.address().port}/`);
@@ -385,6 +387,38 @@ test('a hidden tab stops the picture, not the music, and showing it again brings
   await page.waitForTimeout(500);
   const shown = await state();
   assert.ok(shown[0] - later[0] >= 10, 'flipping again');
+  await escape_to_end(page);
+  await page.context().close();
+});
+
+test('on a display slower than 60 Hz the show still flips 60 times a second', { timeout: 60000 }, async () => {
+  answer = () => null;
+  // Animation frames at 50 Hz, as a 50 Hz monitor gives them, counted.
+  const page = await open_page(() => {
+    const period = 20;
+    let next = performance.now();
+    window.animation_frames = 0;
+    window.requestAnimationFrame = (callback) => {
+      next = Math.max(next + period, performance.now());
+      return setTimeout(() => {
+        window.animation_frames++;
+        callback(performance.now());
+      }, next - performance.now());
+    };
+    window.cancelAnimationFrame = (id) => clearTimeout(id);
+  });
+  await play(page);
+  const rates = await page.evaluate(() => new Promise((resolve) => {
+    const m = window.ulvo.instance;
+    const start = [performance.now(), m.display.flips, window.animation_frames];
+    setTimeout(() => {
+      const seconds = (performance.now() - start[0]) / 1000;
+      resolve([(m.display.flips - start[1]) / seconds, (window.animation_frames - start[2]) / seconds]);
+    }, 4000);
+  }));
+  figures.flips_per_second_at_50_hz = Number(rates[0].toFixed(2));
+  assert.ok(rates[1] < 52, `the display refreshed ${rates[1]} times a second, not 50`);
+  assert.ok(Math.abs(rates[0] - 60) <= 3, `${rates[0]} flips a second on a 50 Hz display`);
   await escape_to_end(page);
   await page.context().close();
 });
